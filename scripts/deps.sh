@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs and the machine lacks.
+# Usage: scripts/deps.sh [extra-package ...]
+# An index that fails to update (a mirror in the middle of a sync) does not
+# stop the install: whatever can be had is installed, the rest reported.
+set -u
+
+need=(g++ cmake ninja-build libgtest-dev libgmock-dev pkg-config)
+need+=("$@")
+
+missing=()
+for p in "${need[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "deps: installing ${missing[*]}"
+if [ "$(id -u)" -ne 0 ] && ! command -v sudo >/dev/null; then
+  echo "deps: cannot install ${missing[*]}: not root and no sudo; install them and run again" >&2
+  exit 1
+fi
+SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -q >/dev/null 2>&1 || echo "deps: apt-get update reported errors; trying with the indexes there are" >&2
+if ! $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}" >/dev/null 2>&1; then
+  # One package at a time, so that one that cannot be had does not keep
+  # the others out.
+  failed=()
+  for p in "${missing[@]}"; do
+    $SUDO apt-get install -y -q --no-install-recommends "$p" >/dev/null 2>&1 || failed+=("$p")
+  done
+  if [ ${#failed[@]} -gt 0 ]; then
+    echo "deps: could not install: ${failed[*]}" >&2
+    exit 1
+  fi
+fi
+exit 0

@@ -1,0 +1,165 @@
+// UTF-8 conversions and the fixed-field cuts; the system code page itself
+// lives in the per-platform files.
+#include "platform/platform.h"
+
+namespace plat {
+
+std::u16string Utf8ToWide(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  const auto *s = reinterpret_cast<const unsigned char *>(text.data());
+  size_t n = text.size(), i = 0;
+  while (i < n) {
+    unsigned c = s[i];
+    uint32_t cp;
+    size_t len;
+    if (c < 0x80) {
+      cp = c;
+      len = 1;
+    } else if (c >= 0xC2 && c <= 0xDF) {
+      cp = c & 0x1F;
+      len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      cp = c & 0x0F;
+      len = 3;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      cp = c & 0x07;
+      len = 4;
+    } else {
+      out.push_back(0xFFFD);
+      ++i;
+      continue;
+    }
+    bool ok = i + len <= n;
+    for (size_t k = 1; ok && k < len; ++k) {
+      if ((s[i + k] & 0xC0) != 0x80) ok = false;
+      else cp = (cp << 6) | (s[i + k] & 0x3F);
+    }
+    // Reject overlong forms, surrogates and values past U+10FFFF.
+    if (ok && ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
+               (cp >= 0xD800 && cp <= 0xDFFF)))
+      ok = false;
+    if (!ok) {
+      out.push_back(0xFFFD);
+      ++i;
+      continue;
+    }
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+    } else {
+      out.push_back(static_cast<char16_t>(cp));
+    }
+    i += len;
+  }
+  return out;
+}
+
+std::string WideToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint32_t cp = text[i];
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;  // a lone surrogate has no UTF-8 form
+    }
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+  return out;
+}
+
+size_t WideToAnsiField(std::u16string_view text, char *field, size_t size) {
+  if (!field || size == 0) return 0;
+  size_t used = 0;
+  // Character by character, so that a multi-byte character of a Windows
+  // double-byte code page is never split at the end of the field.
+  for (size_t i = 0; i < text.size();) {
+    size_t units = 1;
+    if (text[i] >= 0xD800 && text[i] <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF)
+      units = 2;
+    std::string bytes = WideToAnsi(text.substr(i, units));
+    if (used + bytes.size() > size - 1) break;
+    bytes.copy(field + used, bytes.size());
+    used += bytes.size();
+    i += units;
+  }
+  field[used] = 0;
+  return used;
+}
+
+size_t AnsiToWideField(std::string_view text, char16_t *field, size_t size) {
+  if (!field || size == 0) return 0;
+  std::u16string wide = AnsiToWide(text);
+  return WideToWideField(wide, field, size);
+}
+
+size_t WideToWideField(std::u16string_view text, char16_t *field, size_t size) {
+  if (!field || size == 0) return 0;
+  size_t n = text.size();
+  if (n > size - 1) {
+    n = size - 1;
+    if (n > 0 && text[n - 1] >= 0xD800 && text[n - 1] <= 0xDBFF) --n;
+  }
+  text.copy(field, n);
+  field[n] = 0;
+  return n;
+}
+
+size_t AnsiToAnsiField(std::string_view text, char *field, size_t size) {
+  if (!field || size == 0) return 0;
+  // Cut at a character boundary of the system code page by going through
+  // UTF-16 (a no-op cut for single-byte pages).
+  if (text.size() <= size - 1) {
+    text.copy(field, text.size());
+    field[text.size()] = 0;
+    return text.size();
+  }
+  return WideToAnsiField(AnsiToWide(text), field, size);
+}
+
+PathParts SplitPath(std::string_view path) {
+  PathParts parts;
+#if defined(_WIN32)
+  if (path.size() >= 2 && path[1] == ':') {
+    parts.drive = std::string(path.substr(0, 2));
+    path.remove_prefix(2);
+  }
+#endif
+  size_t lastSep = std::string_view::npos;
+  for (size_t i = 0; i < path.size(); ++i)
+    if (path[i] == '\\' || path[i] == '/') lastSep = i;
+  std::string_view name = path;
+  if (lastSep != std::string_view::npos) {
+    parts.dir = std::string(path.substr(0, lastSep + 1));
+    name = path.substr(lastSep + 1);
+  }
+  size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) {
+    parts.fname = std::string(name);
+  } else {
+    parts.fname = std::string(name.substr(0, dot));
+    parts.ext = std::string(name.substr(dot));
+  }
+  return parts;
+}
+
+}  // namespace plat
