@@ -1,0 +1,234 @@
+#include "field_file.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace tagdrv {
+
+std::string Trim(const std::string &s) {
+  size_t b = s.find_first_not_of(" \t\r\n");
+  if (b == std::string::npos) return std::string();
+  size_t e = s.find_last_not_of(" \t\r\n");
+  return s.substr(b, e - b + 1);
+}
+
+std::string SwttOf(const SimTag &tag) {
+  if (!tag.swtt.empty()) return tag.swtt;
+  std::string out;
+  char b[3];
+  for (size_t i = 0; i < kSwttBytes; ++i) {
+    std::snprintf(b, sizeof b, "%02X", tag.memory[kSwttAddress + i]);
+    out += b;
+  }
+  return out;
+}
+
+namespace {
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// Hex digit pairs, blanks ignored, into memory from address on; bytes past
+// the end of memory are dropped.
+void PutHex(uint8_t *memory, size_t address, const std::string &digits) {
+  int high = -1;
+  for (char c : digits) {
+    int d = HexDigit(c);
+    if (d < 0) continue;
+    if (high < 0) {
+      high = d;
+      continue;
+    }
+    if (address < kMemorySize) memory[address] = static_cast<uint8_t>(high * 16 + d);
+    ++address;
+    high = -1;
+  }
+}
+
+std::string Lower(std::string s) {
+  for (char &c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+bool ReadLines(const std::string &path, std::vector<std::string> &lines) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return true;
+}
+
+// "[kind name]" -> kind, name.
+bool Header(const std::string &line, std::string &kind, std::string &name) {
+  std::string t = Trim(line);
+  if (t.size() < 2 || t.front() != '[' || t.back() != ']') return false;
+  t = Trim(t.substr(1, t.size() - 2));
+  size_t sp = t.find_first_of(" \t");
+  kind = Lower(sp == std::string::npos ? t : t.substr(0, sp));
+  name = sp == std::string::npos ? std::string() : Trim(t.substr(sp + 1));
+  return true;
+}
+
+}  // namespace
+
+bool LoadField(const std::string &path, Field &field) {
+  std::vector<std::string> lines;
+  if (!ReadLines(path, lines)) return false;
+  field = Field();
+  field.path = path;
+  std::string kind;
+  SimReader *reader = nullptr;
+  SimTag *tag = nullptr;
+  std::string tagReader;
+  std::vector<std::pair<std::string, SimTag>> pending;  // tags with the reader they belong to
+  for (const std::string &raw : lines) {
+    std::string line = Trim(raw);
+    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    std::string name;
+    if (Header(line, kind, name)) {
+      reader = nullptr;
+      tag = nullptr;
+      if (kind == "reader") {
+        field.readers.emplace_back();
+        reader = &field.readers.back();
+        reader->name = name;
+        reader->attributes["RFID_SWTT_FILE_NAME"] = "SWTT.INI";
+      } else if (kind == "tag") {
+        pending.emplace_back(std::string(), SimTag());
+        tag = &pending.back().second;
+        tag->section = line;
+      }
+      continue;
+    }
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string key = Trim(line.substr(0, eq)), value = Trim(line.substr(eq + 1));
+    std::string lkey = Lower(key);
+    if (kind == "field") {
+      if (lkey == "persist") field.persist = value == "1" || Lower(value) == "true" || Lower(value) == "yes";
+    } else if (reader) {
+      if (lkey == "version") {
+        unsigned major = 0, minor = 0;
+        if (std::sscanf(value.c_str(), "%u.%u", &major, &minor) >= 1) {
+          reader->major = major;
+          reader->minor = minor;
+        }
+      } else if (lkey.rfind("attr.", 0) == 0) {
+        reader->attributes[key.substr(5)] = value;
+      } else if (lkey == "fail.open") {
+        reader->openError = std::atoi(value.c_str());
+      } else if (lkey == "fail.allocate") {
+        reader->allocateError = std::atoi(value.c_str());
+      } else if (lkey == "fail.identify") {
+        reader->identifyError = std::atoi(value.c_str());
+      } else if (lkey == "fail.read") {
+        reader->readError = std::atoi(value.c_str());
+      } else if (lkey == "fail.write") {
+        reader->writeError = std::atoi(value.c_str());
+      } else if (lkey == "fail.writereturn") {
+        reader->writeReturn = std::atoi(value.c_str());
+      }
+    } else if (tag) {
+      if (lkey == "reader") {
+        pending.back().first = value;
+      } else if (lkey == "id") {
+        uint8_t mem[kMemorySize] = {};
+        PutHex(mem, 0, value);
+        std::copy(mem, mem + 8, tag->id);
+      } else if (lkey == "swtt") {
+        tag->swtt = value.substr(0, 12);
+        // An identifier of twelve hexadecimal digits also lies in memory,
+        // as a tag that had its SWTT written holds it.
+        bool hex = tag->swtt.size() == 2 * kSwttBytes;
+        for (char c : tag->swtt) hex = hex && HexDigit(c) >= 0;
+        if (hex) PutHex(tag->memory, kSwttAddress, tag->swtt);
+      } else if (lkey == "type") {
+        tag->type = value.substr(0, 4);
+      } else if (lkey == "antenna") {
+        tag->antenna = static_cast<uint8_t>(std::atoi(value.c_str()));
+      } else if (lkey == "memory") {
+        PutHex(tag->memory, 0, value);
+      } else if (lkey.rfind("mem.", 0) == 0) {
+        PutHex(tag->memory, static_cast<size_t>(std::atoi(lkey.c_str() + 4)), value);
+      } else if (lkey.rfind("text.", 0) == 0) {
+        size_t at = static_cast<size_t>(std::atoi(lkey.c_str() + 5));
+        for (size_t i = 0; i < value.size() && at + i < kMemorySize; ++i)
+          tag->memory[at + i] = static_cast<uint8_t>(value[i]);
+      } else if (lkey == "status") {
+        tag->status = std::atoi(value.c_str());
+      } else if (lkey == "failaddress") {
+        std::stringstream ss(value);
+        std::string item;
+        while (std::getline(ss, item, ',')) tag->failAddresses.insert(std::atoi(item.c_str()));
+      } else if (lkey == "fielderror") {
+        tag->fieldError = std::atoi(value.c_str());
+      }
+    }
+  }
+  // Tags name their reader; a tag that names none belongs to the first.
+  for (auto &p : pending) {
+    SimReader *owner = field.readers.empty() ? nullptr : &field.readers.front();
+    for (auto &r : field.readers)
+      if (r.name == p.first) owner = &r;
+    if (owner) owner->tags.push_back(p.second);
+  }
+  return true;
+}
+
+bool SaveMemory(const Field &field) {
+  std::vector<std::string> lines;
+  if (!ReadLines(field.path, lines)) return false;
+  std::ostringstream out;
+  const SimTag *tag = nullptr;
+  for (const std::string &line : lines) {
+    std::string kind, name;
+    if (Header(line, kind, name)) {
+      tag = nullptr;
+      out << line << "\n";
+      if (kind == "tag") {
+        for (const auto &r : field.readers)
+          for (const auto &t : r.tags)
+            if (t.section == Trim(line)) tag = &t;
+        if (tag) {
+          if (!tag->swtt.empty()) out << "swtt = " << tag->swtt << "\n";
+          out << "memory =";
+          for (size_t i = 0; i < kMemorySize; ++i) {
+            char b[4];
+            std::snprintf(b, sizeof b, " %02X", tag->memory[i]);
+            out << b;
+          }
+          out << "\n";
+        }
+      }
+      continue;
+    }
+    if (tag) {
+      // The memory line above now holds every byte: drop what it replaces.
+      std::string lkey = Lower(Trim(line.substr(0, line.find('='))));
+      if (line.find('=') != std::string::npos &&
+          (lkey == "memory" || lkey == "swtt" || lkey.rfind("mem.", 0) == 0 || lkey.rfind("text.", 0) == 0))
+        continue;
+    }
+    out << line << "\n";
+  }
+  std::string tmp = field.path + ".tmp";
+  {
+    std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
+    if (!f) return false;
+    f << out.str();
+    if (!f) return false;
+  }
+  return std::rename(tmp.c_str(), field.path.c_str()) == 0;
+}
+
+}  // namespace tagdrv

@@ -1,0 +1,484 @@
+// The simulated reader driver: the ten driver functions over readers and
+// tags described by a tag field file, so that the library runs end to end
+// without hardware.  Faults can be injected from the file or through the
+// control interface.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "field_file.h"
+#include "tagdrv.h"
+#include "tagdrv_control.h"
+
+namespace {
+
+using tagdrv::Field;
+using tagdrv::kMemorySize;
+using tagdrv::SimReader;
+using tagdrv::SimTag;
+
+constexpr uint32_t kTagCapacity = 1000;
+
+// The driver's own error codes.
+enum : int32_t {
+  kErrRange = -1,            // field outside tag memory or the slot buffer
+  kErrFieldAccess = -20,     // default for a failing field
+  kErrWriteIncomplete = -30, // some field of some tag was not written
+  kErrBadArgument = -50,
+  kErrUnknownAttribute = -60,
+  kErrNoReader = -100,
+  kErrNoFieldFile = -101,
+};
+
+struct ErrorText {
+  int32_t code;
+  const char *text;
+};
+constexpr ErrorText kErrorTexts[] = {
+    {kErrRange, "Field outside tag memory"},
+    {kErrFieldAccess, "Tag field access failed"},
+    {kErrWriteIncomplete, "Write failed on one or more tags"},
+    {kErrBadArgument, "Invalid request"},
+    {kErrUnknownAttribute, "Unknown attribute"},
+    {kErrNoReader, "No such reader in the tag field"},
+    {kErrNoFieldFile, "Tag field file cannot be read"},
+    {-200, "Reader does not answer"},
+    {-201, "Antenna fault"},
+    {-202, "Radio interference"},
+};
+
+// The handle addresses this record; the interface version comes first,
+// as the library reads it.
+struct Session {
+  G4DriverRecord record;
+  Field field;
+  size_t reader;
+  SimReader &Reader() { return field.readers[reader]; }
+};
+
+struct InfoArea {
+  TagInfo info;
+  uint8_t driverBytes[13];
+};
+
+struct ControlImpl {
+  RfidControl block;  // first: the library sees only this
+  TagRecord tags[kTagCapacity];
+  InfoArea infos[kTagCapacity];
+  int32_t selected[kTagCapacity];
+  int32_t status[kTagCapacity];
+  int32_t *fieldStatusRows[TAGDRV_MAX_SLOTS];
+  int32_t fieldStatus[TAGDRV_MAX_SLOTS][kTagCapacity];
+  uint8_t *slotDataRows[TAGDRV_MAX_SLOTS];
+  uint8_t slotData[TAGDRV_MAX_SLOTS][TAGDRV_SLOT_DATA_SIZE];
+  SlotDescriptor *descRows[TAGDRV_MAX_SLOTS];
+  SlotDescriptor desc[TAGDRV_MAX_SLOTS][kTagCapacity];
+  SimTag *simTag[kTagCapacity];  // which simulated tag each index is
+};
+
+// Faults set through the control interface, on top of the file's.  Tags
+// are named by their 8 identifier bytes.
+struct InjectedFieldFault {
+  std::string id;
+  int32_t address, status;
+};
+struct Faults {
+  std::mutex lock;
+  std::string fieldFile;
+  bool haveFieldFile = false;
+  int32_t value[7] = {};
+  std::map<std::string, int32_t> tagStatus;
+  std::vector<InjectedFieldFault> fieldFaults;
+  int32_t writeCount = 0;
+};
+Faults &Control() {
+  static Faults f;
+  return f;
+}
+
+int32_t Fault(int32_t which, int32_t fromFile) {
+  std::lock_guard<std::mutex> g(Control().lock);
+  int32_t v = Control().value[which];
+  return v ? v : fromFile;
+}
+
+std::string FieldFilePath() {
+  {
+    std::lock_guard<std::mutex> g(Control().lock);
+    if (Control().haveFieldFile) return Control().fieldFile;
+  }
+  const char *env = std::getenv("TAGDRV_FIELD");
+  return env && *env ? env : "tagfield.ini";
+}
+
+std::string IdKey(const uint8_t *id) { return std::string(reinterpret_cast<const char *>(id), 8); }
+
+// 16 hexadecimal digits to the 8 identifier bytes; false when malformed.
+bool ParseId(const char *text, std::string &key) {
+  if (!text || std::strlen(text) != 16) return false;
+  uint8_t id[8];
+  for (int i = 0; i < 8; ++i) {
+    unsigned v;
+    char pair[3] = {text[2 * i], text[2 * i + 1], 0};
+    char *end;
+    v = static_cast<unsigned>(std::strtoul(pair, &end, 16));
+    if (*end) return false;
+    id[i] = static_cast<uint8_t>(v);
+  }
+  key = IdKey(id);
+  return true;
+}
+
+int32_t InjectedTagStatus(const SimTag &tag) {
+  std::lock_guard<std::mutex> g(Control().lock);
+  auto it = Control().tagStatus.find(IdKey(tag.id));
+  return it == Control().tagStatus.end() ? 0 : it->second;
+}
+
+// Where tag t's value lies in a slot's buffer: the areas of the tags before
+// it, each as long as its descriptor says (kind 1: rounded to an integer
+// size; otherwise the length plus one byte).  -1 when past the buffer.
+long AreaOffset(const ControlImpl *c, uint32_t slot, uint32_t tag) {
+  long offset = 0;
+  for (uint32_t t = 0; t < tag; ++t) {
+    const SlotDescriptor &d = c->desc[slot][t];
+    long size;
+    if (d.kind == 1) size = (d.length == 1 || d.length == 2 || d.length == 4) ? d.length : d.length == 3 ? 4 : 0;
+    else size = d.length >= 0 ? d.length + 1L : 0;
+    offset += size;
+    if (offset > TAGDRV_SLOT_DATA_SIZE) return -1;
+  }
+  return offset;
+}
+
+bool Eligible(const ControlImpl *c, uint32_t t) {
+  return t < c->block.foundCount && c->selected[t] == 0 && c->status[t] == 0 && c->simTag[t];
+}
+
+// The status of a field that covers a failing address of the tag: the
+// control interface's fault first, then the file's; 0 when it is good.
+int32_t FieldFault(const SimTag &tag, int32_t start, int32_t length) {
+  {
+    std::lock_guard<std::mutex> g(Control().lock);
+    for (const InjectedFieldFault &f : Control().fieldFaults)
+      if (f.id == IdKey(tag.id) && f.address >= start && f.address < start + length) return f.status;
+  }
+  for (int32_t a : tag.failAddresses)
+    if (a >= start && a < start + length) return tag.fieldError;
+  return 0;
+}
+
+// Checks a slot's range for one tag; the offset of its value on success.
+int32_t CheckRange(const ControlImpl *c, uint32_t slot, uint32_t t, long &offset) {
+  const SlotDescriptor &d = c->desc[slot][t];
+  offset = AreaOffset(c, slot, t);
+  if (d.start < 0 || d.length < 0 || static_cast<long>(d.start) + d.length > static_cast<long>(kMemorySize))
+    return kErrRange;
+  if (offset < 0 || offset + d.length > TAGDRV_SLOT_DATA_SIZE) return kErrRange;
+  return 0;
+}
+
+ControlImpl *Impl(RfidControl *control) { return reinterpret_cast<ControlImpl *>(control); }
+
+}  // namespace
+
+extern "C" {
+
+TAGDRV_API G4HANDLE TAGDRV_CALL G4Open(const char *readerName, int32_t *status, void *infoArea, int32_t,
+                                       int32_t) {
+  int32_t dummy;
+  if (!status) status = &dummy;
+  try {
+    if (int32_t f = Fault(TAGDRV_FAULT_OPEN, 0)) {
+      *status = f;
+      return nullptr;
+    }
+    auto session = std::make_unique<Session>();
+    if (!tagdrv::LoadField(FieldFilePath(), session->field)) {
+      *status = kErrNoFieldFile;
+      return nullptr;
+    }
+    std::string name = readerName ? std::string(readerName, strnlen(readerName, 32)) : std::string();
+    bool found = false;
+    for (size_t i = 0; i < session->field.readers.size() && !found; ++i)
+      if (session->field.readers[i].name == name) {
+        session->reader = i;
+        found = true;
+      }
+    if (!found) {
+      *status = kErrNoReader;
+      return nullptr;
+    }
+    SimReader &r = session->Reader();
+    if (r.openError) {
+      *status = r.openError;
+      return nullptr;
+    }
+    session->record.majorVersion = r.major;
+    session->record.minorVersion = r.minor;
+    if (infoArea) {
+      std::memset(infoArea, 0, TAGDRV_INFO_AREA_SIZE);
+      std::snprintf(static_cast<char *>(infoArea), TAGDRV_INFO_AREA_SIZE, "Simulated reader %s, interface %u.%u",
+                    r.name.c_str(), r.major, r.minor);
+    }
+    *status = 0;
+    return &session.release()->record;
+  } catch (...) {
+    *status = kErrBadArgument;
+    return nullptr;
+  }
+}
+
+TAGDRV_API int32_t TAGDRV_CALL G4Close(G4HANDLE handle, int32_t *status) {
+  delete reinterpret_cast<Session *>(handle);
+  if (status) *status = 0;
+  return 0;
+}
+
+TAGDRV_API RfidControl *TAGDRV_CALL RFIDAllocateControl(G4HANDLE handle, int32_t *status) {
+  int32_t dummy;
+  if (!status) status = &dummy;
+  auto *s = reinterpret_cast<Session *>(handle);
+  if (!s) {
+    *status = kErrBadArgument;
+    return nullptr;
+  }
+  if (int32_t f = Fault(TAGDRV_FAULT_ALLOCATE, s->Reader().allocateError)) {
+    *status = f;
+    return nullptr;
+  }
+  auto *c = static_cast<ControlImpl *>(std::calloc(1, sizeof(ControlImpl)));
+  if (!c) {
+    *status = kErrBadArgument;
+    return nullptr;
+  }
+  for (int i = 0; i < TAGDRV_MAX_SLOTS; ++i) {
+    c->fieldStatusRows[i] = c->fieldStatus[i];
+    c->slotDataRows[i] = c->slotData[i];
+    c->descRows[i] = c->desc[i];
+  }
+  for (uint32_t t = 0; t < kTagCapacity; ++t) c->tags[t].info = &c->infos[t].info;
+  c->block.tagTable = c->tags;
+  c->block.tagCapacity = kTagCapacity;
+  c->block.tagSelected = c->selected;
+  c->block.tagStatus = c->status;
+  c->block.fieldStatus = c->fieldStatusRows;
+  c->block.slotData = c->slotDataRows;
+  c->block.slotDesc = c->descRows;
+  *status = 0;
+  return &c->block;
+}
+
+TAGDRV_API int32_t TAGDRV_CALL RFIDFreeControl(G4HANDLE, RfidControl *control, int32_t *status) {
+  std::free(Impl(control));
+  if (status) *status = 0;
+  return 0;
+}
+
+TAGDRV_API int32_t TAGDRV_CALL G4SetAttr(G4HANDLE handle, G4AttrList *list, int32_t *status) {
+  int32_t dummy;
+  if (!status) status = &dummy;
+  auto *s = reinterpret_cast<Session *>(handle);
+  if (!s || !list || list->count < 1 || !list->names || !list->values || !list->names[0] || !list->values[0]) {
+    *status = kErrBadArgument;
+    return *status;
+  }
+  try {
+    std::string name(list->names[0], strnlen(list->names[0], TAGDRV_ATTR_NAME_SIZE));
+    std::string value(list->values[0]->text, strnlen(list->values[0]->text, TAGDRV_ATTR_VALUE_SIZE));
+    if (name.empty()) {
+      *status = kErrUnknownAttribute;
+      return *status;
+    }
+    s->Reader().attributes[name] = value;
+    *status = 0;
+  } catch (...) {
+    *status = kErrBadArgument;
+  }
+  return *status;
+}
+
+TAGDRV_API int32_t TAGDRV_CALL G4GetAttr(G4HANDLE handle, G4AttrList *list, int32_t *status) {
+  int32_t dummy;
+  if (!status) status = &dummy;
+  auto *s = reinterpret_cast<Session *>(handle);
+  if (!s || !list || list->count < 1 || !list->names || !list->values || !list->names[0] || !list->values[0]) {
+    *status = kErrBadArgument;
+    return *status;
+  }
+  try {
+    std::string name(list->names[0], strnlen(list->names[0], TAGDRV_ATTR_NAME_SIZE));
+    auto it = s->Reader().attributes.find(name);
+    if (it == s->Reader().attributes.end()) {
+      *status = kErrUnknownAttribute;
+      return *status;
+    }
+    std::snprintf(list->values[0]->text, TAGDRV_ATTR_VALUE_SIZE, "%s", it->second.c_str());
+    *status = 0;
+  } catch (...) {
+    *status = kErrBadArgument;
+  }
+  return *status;
+}
+
+TAGDRV_API int32_t TAGDRV_CALL G4Identify(G4HANDLE handle, RfidControl *control) {
+  auto *s = reinterpret_cast<Session *>(handle);
+  ControlImpl *c = Impl(control);
+  if (!s || !c) return 1;
+  if (int32_t f = Fault(TAGDRV_FAULT_IDENTIFY, s->Reader().identifyError)) {
+    c->block.driverError = f;
+    return 1;
+  }
+  SimReader &r = s->Reader();
+  uint32_t n = 0;
+  for (SimTag &tag : r.tags) {
+    if (n >= kTagCapacity) break;
+    std::memcpy(c->tags[n].id, tag.id, 8);
+    c->tags[n].info = &c->infos[n].info;
+    TagInfo &info = c->infos[n].info;
+    std::memset(&c->infos[n], 0, sizeof c->infos[n]);
+    std::snprintf(info.swtt, sizeof info.swtt, "%s", tagdrv::SwttOf(tag).c_str());
+    std::snprintf(info.tagType, sizeof info.tagType, "%s", tag.type.c_str());
+    info.antenna = tag.antenna;
+    int32_t injected = InjectedTagStatus(tag);
+    c->status[n] = injected ? injected : tag.status;
+    c->selected[n] = 0;
+    c->simTag[n] = &tag;
+    ++n;
+  }
+  for (uint32_t t = n; t < kTagCapacity; ++t) c->simTag[t] = nullptr;
+  c->block.foundCount = n;
+  c->block.driverError = 0;
+  return 0;
+}
+
+TAGDRV_API int32_t TAGDRV_CALL G4Read(G4HANDLE handle, RfidControl *control) {
+  auto *s = reinterpret_cast<Session *>(handle);
+  ControlImpl *c = Impl(control);
+  if (!s || !c) return 1;
+  if (int32_t f = Fault(TAGDRV_FAULT_READ, s->Reader().readError)) {
+    c->block.driverError = f;
+    return 1;
+  }
+  uint32_t slots = c->block.slotCount < TAGDRV_MAX_SLOTS ? c->block.slotCount : TAGDRV_MAX_SLOTS;
+  uint32_t end = c->block.tagCount < kTagCapacity ? c->block.tagCount : kTagCapacity;
+  for (uint32_t slot = 0; slot < slots; ++slot)
+    for (uint32_t t = c->block.firstTag; t < end; ++t) {
+      if (!Eligible(c, t)) continue;
+      long offset;
+      int32_t st = CheckRange(c, slot, t, offset);
+      const SlotDescriptor &d = c->desc[slot][t];
+      if (st == 0) st = FieldFault(*c->simTag[t], d.start, d.length);
+      if (st == 0) std::memcpy(c->slotData[slot] + offset, c->simTag[t]->memory + d.start, d.length);
+      c->fieldStatus[slot][t] = st;
+    }
+  c->block.driverError = 0;
+  return 0;
+}
+
+TAGDRV_API int32_t TAGDRV_CALL G4Write(G4HANDLE handle, RfidControl *control) {
+  auto *s = reinterpret_cast<Session *>(handle);
+  ControlImpl *c = Impl(control);
+  {
+    std::lock_guard<std::mutex> g(Control().lock);
+    ++Control().writeCount;
+  }
+  if (!s || !c) return 1;
+  if (int32_t f = Fault(TAGDRV_FAULT_WRITE_RETURN, s->Reader().writeReturn)) return f;
+  if (int32_t f = Fault(TAGDRV_FAULT_WRITE, s->Reader().writeError)) {
+    c->block.driverError = f;
+    return 0;
+  }
+  uint32_t slots = c->block.slotCount < TAGDRV_MAX_SLOTS ? c->block.slotCount : TAGDRV_MAX_SLOTS;
+  uint32_t end = c->block.tagCount < kTagCapacity ? c->block.tagCount : kTagCapacity;
+  bool failed = false;
+  for (uint32_t t = c->block.firstTag; t < end; ++t) {
+    if (!Eligible(c, t)) continue;
+    bool tagFailed = false;
+    for (uint32_t slot = 0; slot < slots; ++slot) {
+      long offset;
+      int32_t st = CheckRange(c, slot, t, offset);
+      const SlotDescriptor &d = c->desc[slot][t];
+      SimTag &tag = *c->simTag[t];
+      if (st == 0) st = FieldFault(tag, d.start, d.length);
+      if (st == 0) {
+        std::memcpy(tag.memory + d.start, c->slotData[slot] + offset, d.length);
+        // Writing the identifier's bytes changes the identifier.
+        if (d.start < static_cast<int32_t>(tagdrv::kSwttAddress + tagdrv::kSwttBytes) &&
+            d.start + d.length > static_cast<int32_t>(tagdrv::kSwttAddress))
+          tag.swtt.clear();
+      }
+      c->fieldStatus[slot][t] = st;
+      if (st < 0) tagFailed = true;
+    }
+    if (tagFailed) {
+      c->status[t] = kErrWriteIncomplete;
+      failed = true;
+    }
+  }
+  c->block.driverError = failed ? kErrWriteIncomplete : 0;
+  if (s->field.persist) tagdrv::SaveMemory(s->field);
+  return 0;
+}
+
+TAGDRV_API int32_t TAGDRV_CALL G4GetErrorString(G4HANDLE, int32_t errorCode, char *buffer) {
+  if (!buffer) return 1;
+  for (const ErrorText &e : kErrorTexts)
+    if (e.code == errorCode) {
+      std::snprintf(buffer, TAGDRV_ERROR_TEXT_MAX + 1, "%s", e.text);
+      return 0;
+    }
+  return 1;
+}
+
+TAGDRV_API void TAGDRV_CALL TagdrvSetFieldFile(const char *path) {
+  std::lock_guard<std::mutex> g(Control().lock);
+  Control().haveFieldFile = path != nullptr;
+  Control().fieldFile = path ? path : "";
+}
+
+TAGDRV_API void TAGDRV_CALL TagdrvSetFault(int32_t fault, int32_t value) {
+  if (fault < 1 || fault > 6) return;
+  std::lock_guard<std::mutex> g(Control().lock);
+  Control().value[fault] = value;
+}
+
+TAGDRV_API int32_t TAGDRV_CALL TagdrvSetTagStatus(const char *tagId, int32_t status) {
+  std::string key;
+  if (!ParseId(tagId, key)) return 0;
+  std::lock_guard<std::mutex> g(Control().lock);
+  if (status) Control().tagStatus[key] = status;
+  else Control().tagStatus.erase(key);
+  return 1;
+}
+
+TAGDRV_API int32_t TAGDRV_CALL TagdrvSetFieldFault(const char *tagId, int32_t address, int32_t status) {
+  std::string key;
+  if (!ParseId(tagId, key)) return 0;
+  std::lock_guard<std::mutex> g(Control().lock);
+  auto &faults = Control().fieldFaults;
+  for (auto it = faults.begin(); it != faults.end();)
+    it = it->id == key && it->address == address ? faults.erase(it) : it + 1;
+  if (status) faults.push_back({key, address, status});
+  return 1;
+}
+
+TAGDRV_API void TAGDRV_CALL TagdrvClearFaults(void) {
+  std::lock_guard<std::mutex> g(Control().lock);
+  for (int32_t &v : Control().value) v = 0;
+  Control().tagStatus.clear();
+  Control().fieldFaults.clear();
+}
+
+TAGDRV_API int32_t TAGDRV_CALL TagdrvWriteCount(void) {
+  std::lock_guard<std::mutex> g(Control().lock);
+  return Control().writeCount;
+}
+
+}  // extern "C"
