@@ -1,16 +1,27 @@
 // volneda -- command-line front end of the library, for demos and scripts.
 //
-//   volneda version          print the library version
-//   volneda demo             start a context and its dispatcher, show the
-//                            status messages of a short session
+//   volneda version                       print the library version
+//   volneda readers [config]              list the readers of a reader list
+//   volneda demo [config [reader]]        a short session: list the readers,
+//                                         open one (the first by default),
+//                                         show its attributes, close it
+//
+// config is the reader list file (default: RF_RFID_CONFIG).  The simulated
+// reader driver finds its tag field through TAGDRV_FIELD.  Status messages
+// are printed as they arrive.
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "volneda.h"
 
 namespace {
+
+std::mutex g_print;
 
 std::u16string Wide(const char *s) {
   std::u16string out;
@@ -26,10 +37,17 @@ std::string Narrow(const VOLNEDA_WCHAR *s) {
 
 const VOLNEDA_WCHAR *Api(const std::u16string &s) { return reinterpret_cast<const VOLNEDA_WCHAR *>(s.c_str()); }
 
+template <typename... Args>
+void Say(const char *format, Args... args) {
+  std::lock_guard<std::mutex> g(g_print);
+  std::printf(format, args...);
+  std::fflush(stdout);
+}
+
 int Version() {
   int32_t major = 0, minor = 0;
   VOLNEDA_Version(&major, &minor);
-  std::printf("VOLNEDA %d.%02d\n", major, minor);
+  Say("VOLNEDA %d.%02d\n", major, minor);
   return 0;
 }
 
@@ -38,23 +56,87 @@ void PrintMessages(VOLNEDA_HANDLE context) {
   int32_t level, source, code;
   VOLNEDA_WCHAR text[256];
   while (DispatcherGetData(context, &level, &source, &code, text, 256))
-    std::printf("  status: level %d source %d code %d \"%s\"\n", level, source, code, Narrow(text).c_str());
+    Say("  status: level %d source %d code %d \"%s\"\n", level, source, code, Narrow(text).c_str());
 }
 
-int Demo(const char *config) {
-  Version();
+// A context with its dispatcher and a thread that prints the messages.
+struct Session {
   VOLNEDA_HANDLE context = nullptr;
-  VOLNEDA_StartAll(&context, Api(Wide(config)));
-  StartDispatcher(context);
-  std::thread listener(PrintMessages, context);
-  std::printf("scan trigger: %d\n", SetUseScanTrigger(context, 1));
-  std::printf("comm time-out: %d\n", SetCommTimeOut(context, 1000));
-  // The listener has seen everything once both messages are delivered; stop
-  // only after giving it the chance, so the output is complete.
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  StopDispatcher(context);
-  listener.join();
-  VOLNEDA_StopAll(&context);
+  std::thread listener;
+  explicit Session(const char *config) {
+    VOLNEDA_StartAll(&context, Api(Wide(config)));
+    StartDispatcher(context);
+    listener = std::thread(PrintMessages, context);
+  }
+  ~Session() {
+    Settle();
+    StopDispatcher(context);
+    listener.join();
+    VOLNEDA_StopAll(&context);
+  }
+  // Gives the listener the moment it needs to print what the last step
+  // posted, so that the output reads in order.
+  static void Settle() { std::this_thread::sleep_for(std::chrono::milliseconds(50)); }
+};
+
+std::vector<std::string> ListReaders(VOLNEDA_HANDLE context) {
+  std::vector<std::string> names;
+  VOLNEDA_WCHAR name[32];
+  int32_t r = VOLNEDA_FindFirstReader(context, name, nullptr);
+  if (r != 0) {
+    Session::Settle();
+    Say("no readers: %d\n", r);
+    return names;
+  }
+  do names.push_back(Narrow(name));
+  while (VOLNEDA_FindNextReader(context, name) == 0);
+  return names;
+}
+
+int Readers(const char *config) {
+  Session s(config);
+  std::vector<std::string> names = ListReaders(s.context);
+  for (const std::string &n : names) Say("%s\n", n.c_str());
+  return names.empty() ? 1 : 0;
+}
+
+void ShowAttribute(VOLNEDA_HANDLE context, const char *name) {
+  VOLNEDA_WCHAR value[64] = {};
+  int32_t r = VOLNEDA_GetAttribute(context, Api(Wide(name)), value);
+  Session::Settle();
+  if (r == 0) {
+    Say("attribute %s = %s\n", name, Narrow(value).c_str());
+  } else {
+    VOLNEDA_WCHAR text[112] = {};
+    VOLNEDA_GetErrorString(context, r, text);
+    Say("attribute %s: %d (%s)\n", name, r, Narrow(text).c_str());
+  }
+}
+
+int Demo(const char *config, const char *reader) {
+  Version();
+  Session s(config);
+  std::vector<std::string> names = ListReaders(s.context);
+  Say("readers in %s:", *config ? config : "the configured reader list");
+  for (const std::string &n : names) Say(" %s", n.c_str());
+  Say("\n");
+  std::string chosen = reader && *reader ? reader : names.empty() ? "" : names.front();
+  if (chosen.empty()) return 1;
+
+  Say("open %s\n", chosen.c_str());
+  int32_t r = VOLNEDA_Open(s.context, Api(Wide(chosen.c_str())));
+  Session::Settle();
+  Say("open: %d\n", r);
+  if (r != 0) {
+    // A reader whose control block failed is still open and must be closed.
+    VOLNEDA_Close(s.context);
+    return 1;
+  }
+  ShowAttribute(s.context, "RFID_SWTT_FILE_NAME");
+  ShowAttribute(s.context, "Power");
+  r = VOLNEDA_Close(s.context);
+  Session::Settle();
+  Say("close: %d\n", r);
   return 0;
 }
 
@@ -62,8 +144,10 @@ int Demo(const char *config) {
 
 int main(int argc, char **argv) {
   const char *verb = argc > 1 ? argv[1] : "demo";
+  const char *config = argc > 2 ? argv[2] : "";
   if (std::strcmp(verb, "version") == 0) return Version();
-  if (std::strcmp(verb, "demo") == 0) return Demo(argc > 2 ? argv[2] : "");
-  std::fprintf(stderr, "usage: volneda [version | demo [config]]\n");
+  if (std::strcmp(verb, "readers") == 0) return Readers(config);
+  if (std::strcmp(verb, "demo") == 0) return Demo(config, argc > 3 ? argv[3] : "");
+  std::fprintf(stderr, "usage: volneda [version | readers [config] | demo [config [reader]]]\n");
   return 2;
 }

@@ -47,6 +47,8 @@ class SimReader : public ::testing::Test {
     StartDispatcher(handle);
   }
   void TearDown() override {
+    // A test that ends with the reader open leaves it for this to close.
+    if (handle && IsOpen()) VOLNEDA_Close(handle);
     StopDispatcher(handle);
     VOLNEDA_StopAll(&handle);
     TagdrvSetFieldFile(nullptr);
@@ -75,6 +77,7 @@ class SimReader : public ::testing::Test {
     return out;
   }
   uint32_t ToRing() const;
+  bool IsOpen() const;
   int32_t Open(const char16_t *name = u"R1") { return VOLNEDA_Open(handle, W(name)); }
 
   VOLNEDA_HANDLE handle = nullptr;
@@ -83,5 +86,6 @@ class SimReader : public ::testing::Test {
 
 #include "api/context.h"
 inline uint32_t SimReader::ToRing() const { return ToContext(handle)->ringCount; }
+inline bool SimReader::IsOpen() const { return ToContext(handle)->openFlag != 0; }
 
 #endif
