@@ -1,0 +1,182 @@
+// navigate.cpp -- moving the position and reading names, attributes, data.
+#include <cstdlib>
+
+#include "xml/xmldoc.h"
+
+namespace {
+
+bool IsSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+
+int DigitValue(char16_t c, int base) {
+  int v;
+  if (c >= u'0' && c <= u'9') v = c - u'0';
+  else if (c >= u'a' && c <= u'z') v = c - u'a' + 10;
+  else if (c >= u'A' && c <= u'Z') v = c - u'A' + 10;
+  else return -1;
+  return v < base ? v : -1;
+}
+
+}  // namespace
+
+int32_t XMLDoc::FindCandidate(int32_t from, const char16_t *name) const {
+  if (!name || !*name) return from;
+  std::u16string_view wanted(name);
+  for (int32_t i = from; i != 0; i = Rec(i).nextSibling) {
+    TokenSpan token = TokenAt(Rec(i).start + 1);
+    if (NextToken(token) && TokenMatches(token, wanted)) return i;
+  }
+  return 0;
+}
+
+bool XMLDoc::FindElement(const char16_t *name) {
+  int32_t from = mainPos_ ? Rec(mainPos_).nextSibling : Rec(parentPos_).firstChild;
+  int32_t found = FindCandidate(from, name);
+  if (!found) return false;
+  mainPos_ = found;
+  parentPos_ = Rec(found).parent;
+  childPos_ = 0;
+  return true;
+}
+
+bool XMLDoc::FindChildElement(const char16_t *name) {
+  if (!mainPos_) {
+    FindElement(nullptr);
+    // A level with no elements has no children to offer; without this the
+    // search would fall through to the document record and find the root.
+    if (!mainPos_ && parentPos_) return false;
+  }
+  int32_t from = childPos_ ? Rec(childPos_).nextSibling : Rec(mainPos_).firstChild;
+  int32_t found = FindCandidate(from, name);
+  if (!found) return false;
+  childPos_ = found;
+  mainPos_ = Rec(found).parent;
+  parentPos_ = Rec(mainPos_).parent;
+  return true;
+}
+
+bool XMLDoc::StepIntoElement() {
+  if (!mainPos_) return false;
+  parentPos_ = mainPos_;
+  mainPos_ = childPos_;
+  childPos_ = 0;
+  return true;
+}
+
+bool XMLDoc::StepOutOfElement() {
+  if (!parentPos_) return false;
+  childPos_ = mainPos_;
+  mainPos_ = parentPos_;
+  parentPos_ = Rec(parentPos_).parent;
+  return true;
+}
+
+std::u16string XMLDoc::TagNameAt(int32_t index) const {
+  if (index <= 0 || index >= nextFree_) return {};
+  TokenSpan token = TokenAt(Rec(index).start + 1);
+  if (!NextToken(token)) return {};
+  return TokenText(token);
+}
+
+std::u16string XMLDoc::AttributeAt(int32_t index, const char16_t *name) const {
+  if (index <= 0 || index >= nextFree_ || !mainPos_ || !name) return {};
+  TokenSpan token = TokenAt(Rec(index).start + 1);
+  if (!FindAttributeToken(token, name)) return {};
+  if (token.last < token.first) return {};
+  return UnescapeText(token.first, token.last - token.first + 1);
+}
+
+std::u16string XMLDoc::DataAt(int32_t index) const {
+  if (index <= 0 || index >= nextFree_) return {};
+  const ElementRecord &r = Rec(index);
+  if (r.firstChild || IsEmptyElement(r)) return {};
+  int32_t contentStart = ContentStart(r);
+  int32_t endTag = EndTagOffset(r);
+  int32_t pos = contentStart;
+  while (pos < endTag && IsSpace(CharAt(pos))) ++pos;
+  static constexpr std::u16string_view kOpen = u"<![CDATA[";
+  if (CharAt(pos) == u'<' && endTag - pos > 11 && doc_.compare(static_cast<size_t>(pos), kOpen.size(), kOpen) == 0) {
+    size_t close = doc_.find(u"]]>", static_cast<size_t>(pos) + kOpen.size());
+    if (close != std::u16string::npos && close + 3 <= static_cast<size_t>(endTag)) {
+      size_t from = static_cast<size_t>(pos) + kOpen.size();
+      return doc_.substr(from, close - from);
+    }
+  }
+  return UnescapeText(contentStart, ContentLength(r));
+}
+
+std::u16string XMLDoc::UnescapeText(int32_t offset, int32_t length) const {
+  std::u16string out;
+  if (offset < 0 || length <= 0) return out;
+  int32_t end = offset + length;
+  if (static_cast<size_t>(end) > doc_.size()) end = static_cast<int32_t>(doc_.size());
+  out.reserve(static_cast<size_t>(end > offset ? end - offset : 0));
+  static constexpr std::u16string_view kNames[] = {u"lt;", u"amp;", u"gt;", u"apos;", u"quot;"};
+  static constexpr char16_t kChars[] = {u'<', u'&', u'>', u'\'', u'"'};
+  int32_t i = offset;
+  while (i < end) {
+    char16_t c = doc_[static_cast<size_t>(i)];
+    if (c != u'&') {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
+    if (CharAt(i + 1) == u'#') {
+      // A character reference may run past the span; its ';' must come
+      // within eight characters of the digits.
+      int base = 10;
+      int32_t digits = i + 2;
+      if (CharAt(digits) == u'x') {
+        base = 16;
+        ++digits;
+      }
+      int32_t semi = -1;
+      for (int32_t k = digits; k < digits + 8; ++k) {
+        char16_t d = CharAt(k);
+        if (d == 0) break;
+        if (d == u';') {
+          semi = k;
+          break;
+        }
+      }
+      if (semi >= 0) {
+        // Converted like strtol: leading blanks, a sign, in base 16 an
+        // optional 0x, then digits up to the first that is not one.
+        int32_t p = digits;
+        while (IsSpace(CharAt(p)) || CharAt(p) == u'\f' || CharAt(p) == u'\v') ++p;
+        bool negative = false;
+        if (CharAt(p) == u'+' || CharAt(p) == u'-') negative = CharAt(p++) == u'-';
+        if (base == 16 && CharAt(p) == u'0' && (CharAt(p + 1) == u'x' || CharAt(p + 1) == u'X') &&
+            DigitValue(CharAt(p + 2), 16) >= 0)
+          p += 2;
+        int64_t value = 0;
+        for (int v; (v = DigitValue(CharAt(p), base)) >= 0; ++p) {
+          value = value * base + v;
+          if (value > 0x80000000LL) value = 0x80000000LL;
+        }
+        if (negative) value = -value;
+        if (value > 0x7FFFFFFFLL) value = 0x7FFFFFFFLL;
+        if (value != 0) {
+          out.push_back(static_cast<char16_t>(static_cast<uint32_t>(value) & 0xFFFFu));
+          i = semi + 1;
+          continue;
+        }
+      }
+    } else {
+      bool taken = false;
+      for (size_t k = 0; k < 5; ++k) {
+        const auto &name = kNames[k];
+        if (i + 1 + static_cast<int32_t>(name.size()) <= end &&
+            doc_.compare(static_cast<size_t>(i) + 1, name.size(), name) == 0) {
+          out.push_back(kChars[k]);
+          i += 1 + static_cast<int32_t>(name.size());
+          taken = true;
+          break;
+        }
+      }
+      if (taken) continue;
+    }
+    out.push_back(u'&');
+    ++i;
+  }
+  return out;
+}

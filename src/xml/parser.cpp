@@ -1,0 +1,349 @@
+// parser.cpp -- the scanner and the parser that builds the element table.
+#include <cstring>
+
+#include "platform/widestring.h"
+#include "xml/xmldoc.h"
+
+namespace {
+
+bool IsSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+
+bool IsTokenStop(char16_t c) {
+  switch (c) {
+    case u' ': case u'\t': case u'\n': case u'\r': case u'<': case u'>':
+    case u'=': case u'\\': case u'/': case u'?': case u'!':
+      return true;
+    default:
+      return false;
+  }
+}
+
+const char16_t *UnterminatedKind(bool doctype, int32_t type) {
+  if (doctype || type == kNodeDoctype) return u"Doctype";
+  switch (type) {
+    case kNodeStartTag: return u"Element tag";
+    case kNodeEndTag: return u"Element end tag";
+    case kNodeCData: return u"CDATA Section";
+    case kNodeProcessing: return u"Processing instruction";
+    case kNodeComment: return u"Comment";
+    default: return u"tag";
+  }
+}
+
+}  // namespace
+
+TokenSpan XMLDoc::TokenAt(int32_t next) const {
+  TokenSpan token;
+  token.next = next;
+  token.text = &doc_;
+  return token;
+}
+
+std::u16string XMLDoc::TokenText(const TokenSpan &token) const {
+  if (token.last < token.first || token.first < 0) return {};
+  size_t first = static_cast<size_t>(token.first);
+  if (first >= doc_.size()) return {};
+  return doc_.substr(first, static_cast<size_t>(token.last - token.first + 1));
+}
+
+bool XMLDoc::TokenMatches(const TokenSpan &token, std::u16string_view name) const {
+  int32_t count = token.last >= token.first ? token.last - token.first + 1 : 0;
+  if (static_cast<size_t>(count) > name.size()) return false;
+  if (count > 0 && (token.first < 0 || static_cast<size_t>(token.first) + static_cast<size_t>(count) > doc_.size()))
+    return false;
+  if (count > 0 && std::memcmp(doc_.data() + token.first, name.data(), sizeof(char16_t) * static_cast<size_t>(count)) != 0)
+    return false;
+  if (name.size() == static_cast<size_t>(count)) return true;
+  char16_t c = name[static_cast<size_t>(count)];
+  return c == u' ' || c == u'=' || c == u'/' || c == u'[';
+}
+
+bool XMLDoc::NextToken(TokenSpan &token) const {
+  token.quoted = false;
+  token.text = &doc_;
+  int32_t pos = token.next;
+  while (IsSpace(CharAt(pos))) ++pos;
+  char16_t c = CharAt(pos);
+  if (c == 0) {
+    token.first = token.next = pos;
+    token.last = pos - 1;
+    return false;
+  }
+  if (c == u'"' || c == u'\'') {
+    token.quoted = true;
+    token.first = pos + 1;
+    int32_t p = token.first;
+    while (CharAt(p) != 0 && CharAt(p) != c) ++p;
+    token.last = p - 1;
+    token.next = CharAt(p) == c ? p + 1 : p;
+    return true;
+  }
+  token.first = pos;
+  int32_t p = pos;
+  while (CharAt(p) != 0 && !IsTokenStop(CharAt(p))) ++p;
+  if (p == pos) p = pos + 1;  // a stop character is a token of its own
+  token.next = p;
+  token.last = p - 1;
+  return true;
+}
+
+bool XMLDoc::FindAttributeToken(TokenSpan &token, const char16_t *name) const {
+  if (!NextToken(token)) return false;  // the tag name
+  int32_t count = 0, nameAt = 0;
+  while (NextToken(token)) {
+    ++count;
+    if (!token.quoted) {
+      char16_t c = CharAt(token.first);
+      if (c == u'>' || c == u'/' || c == u'?') return false;
+      bool equals = token.last == token.first && c == u'=';
+      if (!equals && nameAt == 0 && count > 0) {
+        if (!name || !*name) return true;
+        if (TokenMatches(token, name)) nameAt = count;
+      }
+    } else if (nameAt != 0 && count == nameAt + 2) {
+      return true;
+    }
+  }
+  return false;
+}
+
+int32_t XMLDoc::ParseNode(TokenSpan &token, NodeRecord &node) {
+  node.start = token.next;
+  node.flags = 0;
+  node.name.clear();
+  if (CharAt(node.start) == 0) {
+    node.length = 0;
+    node.type = kNodeEndOfDoc;
+    return kNodeEndOfDoc;
+  }
+  int32_t type = -1;
+  int32_t nameStart = 0;
+  const char16_t *marker = nullptr;
+  int32_t markerLen = 0;
+  bool open = false, bang = false, dash = false, bracket = false, space = false, doctype = false;
+  int32_t last = node.start;
+  auto setMarker = [&](const char16_t *m) {
+    marker = m;
+    markerLen = static_cast<int32_t>(std::char_traits<char16_t>::length(m));
+  };
+  auto fail = [&](const char16_t *what) {
+    node.name = wstr::Format(u"Incorrect %s at offset %d", what, last);
+    type = kNodeError;
+  };
+
+  for (int32_t pos = node.start;; ++pos) {
+    char16_t c = CharAt(pos);
+    bool complete = false;
+    if (nameStart && (IsSpace(c) || c == u'/' || c == u'>')) {
+      if (type == kNodeEndTag) {
+        token.first = nameStart;
+        token.last = pos - 1;
+      } else {
+        node.name.assign(doc_, static_cast<size_t>(nameStart), static_cast<size_t>(pos - nameStart));
+      }
+      nameStart = 0;
+    }
+    if (marker) {
+      if (c == u'>') {
+        last = pos;
+        bool met = false;
+        if (markerLen == 1) {
+          met = true;
+          if (type == kNodeStartTag && CharAt(pos - 1) == u'/') node.flags |= kElementEmpty;
+        } else if (pos > markerLen &&
+                   std::memcmp(doc_.data() + pos - (markerLen - 1), marker,
+                               sizeof(char16_t) * static_cast<size_t>(markerLen - 1)) == 0) {
+          met = true;
+        }
+        if (met) {
+          marker = nullptr;
+          if (!doctype) complete = true;
+        }
+      } else if (c == u'<' && type == kNodeText) {
+        last = pos - 1;
+        complete = true;
+      }
+    } else if (open) {
+      open = false;
+      if ((c >= u'A' && c <= u'Z') || c > 0x60) {
+        type = kNodeStartTag;
+        nameStart = pos;
+        setMarker(u">");
+      } else if (c == u'/') {
+        type = kNodeEndTag;
+        nameStart = pos + 1;
+        setMarker(u">");
+      } else if (c == u'!') {
+        bang = true;
+      } else if (c == u'?') {
+        type = kNodeProcessing;
+        nameStart = pos + 1;
+        setMarker(u"?>");
+      } else {
+        fail(u"tag name character");
+        complete = true;
+      }
+    } else if (bang) {
+      bang = false;
+      if (c == u'-') {
+        dash = true;
+      } else if (c == u'[' && !doctype) {
+        bracket = true;
+      } else if (c == u'D' && !doctype) {
+        doctype = true;
+      } else if (c == u'E' || c == u'A' || c == u'N') {
+        type = kNodeError;
+        setMarker(u">");
+        // Declarations belong inside a document type declaration; one found
+        // outside fails the parse with this message once its '>' is met.
+        if (!doctype) node.name = wstr::Format(u"Incorrect %s at offset %d", u"markup declaration", node.start);
+      } else {
+        fail(u"! tag");
+        complete = true;
+      }
+    } else if (dash) {
+      dash = false;
+      if (c == u'-') {
+        type = kNodeComment;
+        setMarker(u"-->");
+      } else {
+        fail(u"comment tag");
+        complete = true;
+      }
+    } else if (bracket) {
+      bracket = false;
+      if (c == u'C') {
+        type = kNodeCData;
+        setMarker(u"]]>");
+      } else {
+        fail(u"tag");
+        complete = true;
+      }
+    } else if (space) {
+      if (c == u'<') {
+        type = kNodeWhitespace;
+        last = pos - 1;
+        complete = true;
+      } else if (!IsSpace(c)) {
+        space = false;
+        type = kNodeText;
+        setMarker(u"<");
+      }
+    } else if (doctype) {
+      if (c == u'<') {
+        open = true;
+      } else if (c == u'>') {
+        type = kNodeDoctype;
+        last = pos;
+        complete = true;
+      }
+    } else {
+      if (c == u'<') {
+        open = true;
+      } else {
+        type = kNodeWhitespace;
+        if (IsSpace(c)) {
+          space = true;
+        } else {
+          type = kNodeText;
+          setMarker(u"<");
+        }
+      }
+    }
+    if (!complete && CharAt(pos + 1) == 0) {
+      last = pos;
+      if (type != kNodeText && type != kNodeWhitespace) {
+        node.name = wstr::Format(u"%s at offset %d unterminated", UnterminatedKind(doctype, type), node.start);
+        type = kNodeError;
+      }
+      complete = true;
+    }
+    if (complete) break;
+  }
+  token.next = last + 1;
+  node.length = token.next - node.start;
+  node.type = type;
+  return type;
+}
+
+int32_t XMLDoc::ParseElements(int32_t parentIndex, TokenSpan &token) {
+  int32_t current = parentIndex;
+  int32_t level = ElementLevel(Rec(parentIndex));
+  int32_t depth = 0;
+  int32_t first = 0;
+  std::vector<NodeRecord> stack(6);
+  size_t top = 0;
+  auto fail = [&](std::u16string message) {
+    error_ = std::move(message);
+    return -1;
+  };
+
+  for (;;) {
+    int32_t type = ParseNode(token, stack[top]);
+    if (type == kNodeStartTag) {
+      if (nextFree_ == capacity_) ReserveElements(0);
+      int32_t n = nextFree_++;
+      const NodeRecord &node = stack[top];
+      if (first == 0) first = n;
+      else if (depth == 0)
+        return fail(wstr::Format(u"Element '%s' at offset %d is sibling to root", node.name.c_str(), node.start));
+      ElementRecord &r = Rec(n);
+      r.parent = current;
+      r.nextSibling = 0;
+      r.firstChild = 0;
+      r.start = node.start;
+      r.length = 0;
+      SetTagLengths(r, node.length, 0);
+      ElementRecord &p = Rec(current);
+      uint32_t flags = 0;
+      if (p.firstChild) {
+        ElementRecord &f = Rec(p.firstChild);
+        int32_t lastChild = f.prevSibling;
+        Rec(lastChild).nextSibling = n;
+        r.prevSibling = lastChild;
+        f.prevSibling = n;
+      } else {
+        p.firstChild = n;
+        r.prevSibling = n;
+        flags = kElementFirstChild;
+      }
+      r.levelFlags = flags | (static_cast<uint32_t>(level) & kElementLevelMask);
+      if (node.flags & kElementEmpty) {
+        r.levelFlags |= kElementEmpty;
+        SetTagLengths(r, node.length, 2);
+        r.length = node.length;
+      } else {
+        ++depth;
+        ++level;
+        ++top;
+        current = n;
+        if (top == stack.size()) stack.resize(2 * stack.size() + 6);
+      }
+    } else if (type == kNodeEndTag) {
+      const NodeRecord &node = stack[top];
+      if (top == 0)
+        return fail(wstr::Format(u"No start tag for end tag '%s' at offset %d", TokenText(token).c_str(), node.start));
+      ElementRecord &p = Rec(current);
+      p.length = node.start - p.start + node.length;
+      SetTagLengths(p, StartTagLength(p), node.length);
+      --top;
+      if (TokenMatches(token, stack[top].name)) {
+        current = p.parent;
+        --depth;
+        --level;
+        continue;
+      }
+      return fail(wstr::Format(u"End tag '%s' at offset %d does not match start tag '%s' at offset %d",
+                               TokenText(token).c_str(), EndTagOffset(p), stack[top].name.c_str(), p.start));
+    } else if (type == kNodeError) {
+      return fail(stack[top].name);
+    } else if (type == kNodeEndOfDoc) {
+      if (depth >= 1)
+        return fail(wstr::Format(u"Element '%s' at offset %d not ended", stack[top - 1].name.c_str(),
+                                 stack[top - 1].start));
+      if (first) return first;
+      error_ = u"Root element not found";
+      return 0;
+    }
+  }
+}

@@ -1,0 +1,253 @@
+// xmldoc.h -- the library's XML document class.
+//
+// An XMLDoc holds one UTF-16 text and, beside it, a flat table of element
+// records that index that text.  Nothing is copied out of the text while
+// parsing: each record only says where an element's start tag, content and
+// end tag lie.  Reads cut names, attribute values and data out of the text
+// on demand; edits change the text in place and shift the recorded offsets,
+// so a document built by many small additions is never reparsed.
+//
+// All offsets and lengths count UTF-16 code units from 0.
+//
+// Element indexes: the upper 16 bits pick a segment of the table, the lower
+// 16 bits a record in it.  Index 0 is both the document record and "none".
+// Records never move and are never removed; a parse starts over from 1.
+//
+// The position is three indexes: parent (whose children the main position
+// walks, 0 = the document level), main (the current element, 0 = before the
+// first element of the level) and child (the current child of main, 0 =
+// before the first child).
+#ifndef VOLNEDA_XML_XMLDOC_H
+#define VOLNEDA_XML_XMLDOC_H
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One element, eight 32-bit words.
+struct ElementRecord {
+  int32_t start;        // offset of the '<' that opens the start tag
+  int32_t length;       // start tag's '<' through end tag's '>'; an empty element: its one tag
+  uint32_t tagLengths;  // bits 0-21 start-tag length, bits 22-31 end-tag length (signed)
+  uint32_t levelFlags;  // bits 0-15 depth, bit 16 empty element, bit 19 first child
+  int32_t parent;       // 0 for the root
+  int32_t firstChild;   // 0 when none
+  int32_t nextSibling;  // 0 for the last child
+  int32_t prevSibling;  // the first child's refers to the last child
+};
+static_assert(sizeof(ElementRecord) == 32, "an element record is eight words");
+
+constexpr int32_t kElementSegmentSize = 65536;
+constexpr uint32_t kElementEmpty = 1u << 16;
+constexpr uint32_t kElementFirstChild = 1u << 19;
+constexpr uint32_t kElementLevelMask = 0xFFFFu;
+constexpr int32_t kMaxStartTagLength = 0x3FFFFF;
+constexpr int32_t kMaxEndTagLength = 511;
+
+inline int32_t StartTagLength(const ElementRecord &r) { return static_cast<int32_t>(r.tagLengths & 0x3FFFFFu); }
+inline int32_t EndTagLength(const ElementRecord &r) { return static_cast<int32_t>(r.tagLengths) >> 22; }
+// The packing keeps only 22 and 10 bits: longer tags are cut to the field.
+inline void SetTagLengths(ElementRecord &r, int32_t startTag, int32_t endTag) {
+  r.tagLengths = (static_cast<uint32_t>(startTag) & 0x3FFFFFu) | (static_cast<uint32_t>(endTag) << 22);
+}
+inline int32_t ElementLevel(const ElementRecord &r) { return static_cast<int32_t>(r.levelFlags & kElementLevelMask); }
+inline bool IsEmptyElement(const ElementRecord &r) { return (r.levelFlags & kElementEmpty) != 0; }
+inline int32_t ContentStart(const ElementRecord &r) { return r.start + StartTagLength(r); }
+inline int32_t ContentLength(const ElementRecord &r) { return r.length - StartTagLength(r) - EndTagLength(r); }
+inline int32_t EndTagOffset(const ElementRecord &r) { return r.start + r.length - EndTagLength(r); }
+
+// Node types the scanner reports.
+enum XmlNodeType : int32_t {
+  kNodeEndOfDoc = -2,
+  kNodeError = -1,
+  kNodeEndTag = 0,
+  kNodeStartTag = 1,
+  kNodeText = 2,
+  kNodeWhitespace = 4,
+  kNodeCData = 8,
+  kNodeProcessing = 16,
+  kNodeComment = 32,
+  kNodeDoctype = 64,
+};
+
+// One scanned markup node; also an entry of the parser's open-element stack.
+struct NodeRecord {
+  int32_t type = kNodeEndOfDoc;
+  int32_t start = 0;
+  int32_t length = 0;
+  uint32_t flags = 0;  // bit 16: a start tag that ends in "/>"
+  std::u16string name; // tag name, processing instruction target, or error message
+};
+
+// The scanner's cursor.  last < first means an empty token.
+struct TokenSpan {
+  int32_t first = 0;
+  int32_t last = -1;
+  int32_t next = 0;
+  const std::u16string *text = nullptr;
+  bool quoted = false;
+};
+
+// A position saved under a name.
+struct SavedPosition {
+  std::u16string name;
+  int32_t index = 0;
+  uint32_t flags = 0;  // bit 0 main, bit 1 child, bit 2 in use, bit 3 last entry
+};
+
+class XMLDoc {
+ public:
+  XMLDoc();
+  explicit XMLDoc(const char16_t *text);
+  explicit XMLDoc(std::u16string_view text);
+  ~XMLDoc();
+  XMLDoc(const XMLDoc &) = delete;
+  XMLDoc &operator=(const XMLDoc &) = delete;
+
+  // ---- Document --------------------------------------------------------
+  // Replaces the text (null = empty) and parses it; false when it is not a
+  // well-formed document, with the reason in GetError() (empty for an
+  // empty text).  Clears the position and every saved position.
+  bool SetDoc(const char16_t *text = nullptr);
+  bool SetDoc(std::u16string_view text);
+  const std::u16string &GetDoc() const { return doc_; }
+  const std::u16string &GetError() const { return error_; }
+  // True when the table has a root element.
+  bool IsWellFormed() const;
+
+  // ---- Element table ---------------------------------------------------
+  // Grows the table to at least size records, by at most one segment per
+  // call; 0 grows it by half.  Always true.
+  bool ReserveElements(int32_t size);
+  int32_t GetElementCapacity() const { return capacity_; }
+  // Number of elements + 1.
+  int32_t GetNextFreeIndex() const { return nextFree_; }
+  // Record at an index below GetNextFreeIndex() (0 = the document record).
+  const ElementRecord &Record(int32_t index) const { return Rec(index); }
+
+  // ---- Position --------------------------------------------------------
+  int32_t GetParentPosition() const { return parentPos_; }
+  int32_t GetMainPosition() const { return mainPos_; }
+  int32_t GetChildPosition() const { return childPos_; }
+  void Rewind() { parentPos_ = mainPos_ = childPos_ = 0; }
+
+  // Next element at the main level (by name when one is given).
+  bool FindElement(const char16_t *name = nullptr);
+  bool FindElement(const std::u16string &name) { return FindElement(name.c_str()); }
+  // Next child of main (by name when one is given).
+  bool FindChildElement(const char16_t *name = nullptr);
+  bool FindChildElement(const std::u16string &name) { return FindChildElement(name.c_str()); }
+  // The child level becomes the main level (main may become 0).
+  bool StepIntoElement();
+  // The parent level becomes the main level.
+  bool StepOutOfElement();
+
+  // Named saved positions; the rest of the library uses the empty name as
+  // a single slot.  A null name is refused.  Lost by every parse.
+  bool SavePosition(const char16_t *name);
+  bool SavePosition(const std::u16string &name) { return SavePosition(name.c_str()); }
+  bool RestorePosition(const char16_t *name);
+  bool RestorePosition(const std::u16string &name) { return RestorePosition(name.c_str()); }
+
+  // A stack of positions (for the exported Push/Pop); emptied by a parse
+  // and freed with the document.  PopPosition is false on an empty stack.
+  void PushPosition();
+  bool PopPosition();
+
+  // ---- Reading ---------------------------------------------------------
+  std::u16string GetTagName() const { return TagNameAt(mainPos_); }
+  std::u16string GetChildTagName() const { return TagNameAt(childPos_); }
+  std::u16string TagNameAt(int32_t index) const;
+  // Attribute value (entities decoded); empty when missing.
+  std::u16string GetAttribute(const char16_t *name) const { return AttributeAt(mainPos_, name); }
+  std::u16string GetAttribute(const std::u16string &name) const { return GetAttribute(name.c_str()); }
+  std::u16string GetChildAttribute(const char16_t *name) const { return AttributeAt(childPos_, name); }
+  std::u16string GetChildAttribute(const std::u16string &name) const { return GetChildAttribute(name.c_str()); }
+  std::u16string AttributeAt(int32_t index, const char16_t *name) const;
+  // Data of the child: a CDATA section's raw text, or the decoded content;
+  // empty for an empty element or one with child elements.
+  std::u16string GetChildData() const { return DataAt(childPos_); }
+  std::u16string DataAt(int32_t index) const;
+
+  // ---- Editing ---------------------------------------------------------
+  // Sets or adds an attribute of the element at index (requires a main
+  // position).  An existing value keeps its quotes.
+  bool SetAttributeAt(int32_t index, const char16_t *name, const char16_t *value);
+  bool SetAttributeAt(int32_t index, const char16_t *name, int32_t value);
+  bool SetAttributeAt(int32_t index, const std::u16string &name, const std::u16string &value) {
+    return SetAttributeAt(index, name.c_str(), value.c_str());
+  }
+  bool SetAttributeAt(int32_t index, const std::u16string &name, int32_t value) {
+    return SetAttributeAt(index, name.c_str(), value);
+  }
+  // Replaces the data of an element without child elements.
+  bool SetDataAt(int32_t index, const char16_t *text, bool asCData = false);
+  bool SetDataAt(int32_t index, const std::u16string &text, bool asCData = false) {
+    return SetDataAt(index, text.c_str(), asCData);
+  }
+  // New element after main under parent; it becomes main.  At the document
+  // level only while there is no root.
+  bool AddElement(const char16_t *name, const char16_t *data = nullptr);
+  bool AddElement(const std::u16string &name, const std::u16string &data = {}) {
+    return AddElement(name.c_str(), data.c_str());
+  }
+  // New child of main after the child position; it becomes the child.
+  bool AddChildElement(const char16_t *name, const char16_t *data = nullptr);
+  bool AddChildElement(const std::u16string &name, const std::u16string &data = {}) {
+    return AddChildElement(name.c_str(), data.c_str());
+  }
+
+  // ---- Text helpers ----------------------------------------------------
+  // '<', '&', '>' become entities; for attribute values also both quotes.
+  static std::u16string EscapeText(std::u16string_view text, bool forAttribute);
+  static std::u16string EscapeText(const char16_t *text, bool forAttribute);
+  // Decodes the five entities and character references in a span of the
+  // document text.
+  std::u16string UnescapeText(int32_t offset, int32_t length) const;
+
+  // ---- Scanner ---------------------------------------------------------
+  // Next token from token.next (whitespace skipped, quoted strings whole).
+  bool NextToken(TokenSpan &token) const;
+  // With token.next just after a start tag's '<': finds the quoted value of
+  // the named attribute (null or empty name: the first attribute name).
+  bool FindAttributeToken(TokenSpan &token, const char16_t *name) const;
+  std::u16string TokenText(const TokenSpan &token) const;
+  // A token names `name` when its characters begin the name and the name
+  // then ends or goes on with ' ', '=', '/' or '['.
+  bool TokenMatches(const TokenSpan &token, std::u16string_view name) const;
+  TokenSpan TokenAt(int32_t next) const;
+
+ private:
+  ElementRecord &Rec(int32_t index) { return segments_[index >> 16][index & 0xFFFF]; }
+  const ElementRecord &Rec(int32_t index) const { return segments_[index >> 16][index & 0xFFFF]; }
+  char16_t CharAt(int32_t offset) const;
+
+  bool ParseDoc();
+  int32_t ParseElements(int32_t parentIndex, TokenSpan &token);
+  int32_t ParseNode(TokenSpan &token, NodeRecord &node);
+  void ClearSavedPositions();
+
+  int32_t FindCandidate(int32_t from, const char16_t *name) const;
+  int32_t TakeIndex();
+  bool InsertElement(int32_t parent, int32_t after, const char16_t *name, const char16_t *data, bool asChild);
+  void ReplaceText(int32_t offset, int32_t count, std::u16string_view text);
+  void AdjustOffsets(int32_t index, int32_t delta);
+
+  std::u16string doc_;
+  std::u16string error_;
+  int32_t parentPos_ = 0;
+  int32_t mainPos_ = 0;
+  int32_t childPos_ = 0;
+  int32_t nextFree_ = 1;
+  std::vector<SavedPosition> *savedPositions_ = nullptr;  // 7 buckets when present
+  ElementRecord **segments_ = nullptr;
+  int32_t capacity_ = 0;
+  int32_t segmentSlots_ = 0;
+  struct Position {
+    int32_t parent, main, child;
+  };
+  std::vector<Position> positionStack_;
+};
+
+#endif
