@@ -267,3 +267,46 @@ TEST_F(SimReader, TemplateLoadEndsAnEnumeration) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SimReader, ReaderListFallsBackToTheCurrentDirectory) {
+  SetEnvVar("RF_RFID_CONFIG", nullptr);
+  VOLNEDA_HANDLE h = nullptr;
+  VOLNEDA_StartAll(&h, W(u""));
+  ASSERT_STREQ(ToContext(h)->configPath, "");
+  ASSERT_TRUE(WriteTextFile("rfconfig.ini", "[LOCAL]\n"));
+  VOLNEDA_WCHAR name[32];
+  EXPECT_EQ(VOLNEDA_FindFirstReader(h, name, nullptr), 0);
+  EXPECT_EQ(U(name), u"LOCAL");
+  EXPECT_EQ(VOLNEDA_FindFirstReader(nullptr, name, W(u"")), 0);  // no context either
+  EXPECT_EQ(VOLNEDA_FindNextReader(nullptr, name), -3253);
+  std::remove("rfconfig.ini");
+  VOLNEDA_StopAll(&h);
+}
+
+TEST_F(SimReader, DuplicateTemplateSectionsReadTheFirst) {
+  Field(kTag);
+  Templates("[0123xxxxxxxx]\nf_00=A,1,2,h\n[0123xxxxxxxx]\nf_00=B,3,4,s\nf_01=C,5,6,i\n");
+  ASSERT_EQ(Open(), 0);
+  ReaderContext *c = ToContext(handle);
+  ASSERT_EQ(c->templateCount, 2);
+  for (int i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_STREQ(c->templates[i].mask, "0123xxxxxxxx");
+    EXPECT_STREQ(c->templates[i].fields[0].name, "A");
+    EXPECT_EQ(c->templates[i].fields[0].dataLen, 2);
+    EXPECT_EQ(c->templates[i].fields[1].defined, 0);
+  }
+}
+
+TEST(Settings, NullContext) {
+  EXPECT_EQ(SetUseScanTrigger(nullptr, 1), -3307);
+  EXPECT_EQ(SetCommTimeOut(nullptr, 1), -3307);
+  int32_t major = 0, minor = 0;
+  VOLNEDA_Version(&major, &minor);
+  EXPECT_EQ(major, 1);
+  EXPECT_EQ(minor, 23);
+}
+
+}  // namespace
