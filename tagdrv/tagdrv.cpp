@@ -10,6 +10,7 @@
 #include <mutex>
 #include <new>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "field_file.h"
@@ -53,14 +54,25 @@ constexpr ErrorText kErrorTexts[] = {
     {-202, "Radio interference"},
 };
 
-// The handle addresses this record; the interface version comes first,
-// as the library reads it.
-struct Session {
-  G4DriverRecord record;
+// What an open reader holds.
+struct SessionState {
   Field field;
-  size_t reader;
-  SimReader &Reader() { return field.readers[reader]; }
+  size_t reader = 0;
 };
+
+// The handle addresses this record, the interface version first, as the
+// library reads it.  It stays standard-layout, so that the handle and the
+// record are one address.
+struct Session {
+  G4DriverRecord record = {};
+  SessionState *state = new SessionState;
+  Session() = default;
+  Session(const Session &) = delete;
+  Session &operator=(const Session &) = delete;
+  ~Session() { delete state; }
+  SimReader &Reader() { return state->field.readers[state->reader]; }
+};
+static_assert(std::is_standard_layout_v<Session>, "the handle is the record");
 
 struct InfoArea {
   TagInfo info;
@@ -200,15 +212,15 @@ TAGDRV_API G4HANDLE TAGDRV_CALL G4Open(const char *readerName, int32_t *status, 
       return nullptr;
     }
     auto session = std::make_unique<Session>();
-    if (!tagdrv::LoadField(FieldFilePath(), session->field)) {
+    if (!tagdrv::LoadField(FieldFilePath(), session->state->field)) {
       *status = kErrNoFieldFile;
       return nullptr;
     }
     std::string name = readerName ? std::string(readerName, strnlen(readerName, 32)) : std::string();
     bool found = false;
-    for (size_t i = 0; i < session->field.readers.size() && !found; ++i)
-      if (session->field.readers[i].name == name) {
-        session->reader = i;
+    for (size_t i = 0; i < session->state->field.readers.size() && !found; ++i)
+      if (session->state->field.readers[i].name == name) {
+        session->state->reader = i;
         found = true;
       }
     if (!found) {
@@ -423,7 +435,7 @@ TAGDRV_API int32_t TAGDRV_CALL G4Write(G4HANDLE handle, RfidControl *control) {
     }
   }
   c->block.driverError = failed ? kErrWriteIncomplete : 0;
-  if (s->field.persist) tagdrv::SaveMemory(s->field);
+  if (s->state->field.persist) tagdrv::SaveMemory(s->state->field);
   return 0;
 }
 
