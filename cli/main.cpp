@@ -4,7 +4,10 @@
 //   volneda readers [config]              list the readers of a reader list
 //   volneda demo [config [reader]]        a short session: list the readers,
 //                                         open one (the first by default),
-//                                         show its attributes, close it
+//                                         show its attributes, identify and
+//                                         read its tags, close it
+//   volneda command config reader text... open the reader, run each command
+//                                         and print its result document
 //
 // config is the reader list file (default: RF_RFID_CONFIG).  The simulated
 // reader driver finds its tag field through TAGDRV_FIELD.  Status messages
@@ -113,6 +116,45 @@ void ShowAttribute(VOLNEDA_HANDLE context, const char *name) {
   }
 }
 
+// Runs one command and prints its result document.
+int RunCommand(VOLNEDA_HANDLE context, const char *command) {
+  int32_t length = 0, tags = 0;
+  Say("command: %s\n", command);
+  int32_t r = VOLNEDA_Command(context, Api(Wide(command)), &length, &tags);
+  Session::Settle();
+  Say("command: %d, %d tags, document of %d characters\n", r, tags, length);
+  if (r == 0 && length > 0) {
+    std::vector<VOLNEDA_WCHAR> doc(static_cast<size_t>(length) + 1);
+    VOLNEDA_GetXMLData(context, doc.data(), length + 1);
+    std::string text = Narrow(doc.data());
+    std::string shown;
+    for (char c : text)
+      if (c != '\r') shown.push_back(c);
+    Say("%s", shown.c_str());
+  }
+  return r;
+}
+
+int Open(Session &s, const std::string &reader) {
+  Say("open %s\n", reader.c_str());
+  int32_t r = VOLNEDA_Open(s.context, Api(Wide(reader.c_str())));
+  Session::Settle();
+  Say("open: %d\n", r);
+  // A reader whose control block failed is still open and must be closed.
+  if (r != 0) VOLNEDA_Close(s.context);
+  return r;
+}
+
+int Commands(const char *config, const char *reader, int count, char **commands) {
+  Session s(config);
+  if (Open(s, reader) != 0) return 1;
+  int status = 0;
+  for (int i = 0; i < count; ++i)
+    if (RunCommand(s.context, commands[i]) != 0) status = 1;
+  VOLNEDA_Close(s.context);
+  return status;
+}
+
 int Demo(const char *config, const char *reader) {
   Version();
   Session s(config);
@@ -123,18 +165,13 @@ int Demo(const char *config, const char *reader) {
   std::string chosen = reader && *reader ? reader : names.empty() ? "" : names.front();
   if (chosen.empty()) return 1;
 
-  Say("open %s\n", chosen.c_str());
-  int32_t r = VOLNEDA_Open(s.context, Api(Wide(chosen.c_str())));
-  Session::Settle();
-  Say("open: %d\n", r);
-  if (r != 0) {
-    // A reader whose control block failed is still open and must be closed.
-    VOLNEDA_Close(s.context);
-    return 1;
-  }
+  if (Open(s, chosen) != 0) return 1;
   ShowAttribute(s.context, "RFID_SWTT_FILE_NAME");
   ShowAttribute(s.context, "Power");
-  r = VOLNEDA_Close(s.context);
+  RunCommand(s.context, "identify");
+  RunCommand(s.context, "read");
+  RunCommand(s.context, "read field(1,5) mem(head,0,4,h) where swtt=0456");
+  int32_t r = VOLNEDA_Close(s.context);
   Session::Settle();
   Say("close: %d\n", r);
   return 0;
@@ -148,6 +185,9 @@ int main(int argc, char **argv) {
   if (std::strcmp(verb, "version") == 0) return Version();
   if (std::strcmp(verb, "readers") == 0) return Readers(config);
   if (std::strcmp(verb, "demo") == 0) return Demo(config, argc > 3 ? argv[3] : "");
-  std::fprintf(stderr, "usage: volneda [version | readers [config] | demo [config [reader]]]\n");
+  if (std::strcmp(verb, "command") == 0 && argc > 4) return Commands(config, argv[3], argc - 4, argv + 4);
+  std::fprintf(stderr,
+               "usage: volneda [version | readers [config] | demo [config [reader]] |\n"
+               "                command config reader command...]\n");
   return 2;
 }

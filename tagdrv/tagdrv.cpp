@@ -365,7 +365,9 @@ TAGDRV_API int32_t TAGDRV_CALL G4Identify(G4HANDLE handle, RfidControl *control)
     ++n;
   }
   for (uint32_t t = n; t < kTagCapacity; ++t) c->simTag[t] = nullptr;
+  // The found tags are also the range a following read or write handles.
   c->block.foundCount = n;
+  c->block.tagCount = n;
   c->block.driverError = 0;
   return 0;
 }
