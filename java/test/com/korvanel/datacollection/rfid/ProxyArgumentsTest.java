@@ -50,6 +50,11 @@ public class ProxyArgumentsTest {
                          () -> call.accept(new int[0]));
             assertEquals(name + ": the other array is not written", -1, untouched[0]);
         }
+        // With both arrays bad, the major one is the one reported.
+        expectThrown("Version both", NullPointerException.class, ARRAY_NULL,
+                     () -> VOLNEDAProxy.VOLNEDA_Version(null, new int[0]));
+        expectThrown("Version both", IndexOutOfBoundsException.class, ARRAY_EMPTY,
+                     () -> VOLNEDAProxy.VOLNEDA_Version(new int[0], null));
     }
 
     @Test
