@@ -6,7 +6,8 @@
 //   separators: blank , = " &
 //
 // Keywords are matched case-insensitively (the whole command is folded to
-// lower case first, MEM field names included); only the four letters "read"
+// lower case first; a MEM field's name alone keeps the case it was written
+// in, since documents show it back); only the four letters "read"
 // and the eight letters "identify" are matched at the start, so "readfield(1)"
 // is a read.
 #ifndef VOLNEDA_API_COMMAND_H

@@ -93,6 +93,11 @@ bool FormatSwttValue(const ReaderContext *context, std::string &text, std::strin
                      std::string &typeName, const uint8_t *value, size_t room, int32_t templateIndex,
                      int32_t field);
 
+// Integer text as the library reads it everywhere: leading white space, an
+// optional sign, then digits up to the first other character; 0 without
+// digits.  Wraps to 32 bits like the C library's conversion.
+int32_t DecimalValue(std::u16string_view text);
+
 // The working buffer of an encode: nothing longer is ever stored.
 constexpr int32_t kEncodeBufferSize = 128;
 
