@@ -228,6 +228,10 @@ bool SaveMemory(const Field &field) {
     f << out.str();
     if (!f) return false;
   }
+#if defined(_WIN32)
+  // Windows' rename does not replace an existing file.
+  std::remove(field.path.c_str());
+#endif
   return std::rename(tmp.c_str(), field.path.c_str()) == 0;
 }
 

@@ -1,10 +1,17 @@
-// UTF-8 conversions and the fixed-field cuts; the system code page itself
-// lives in the per-platform files.
+// UTF-8 conversions, path splitting and the fixed-field cuts; the system
+// code page itself lives in the per-platform files.
 #include "platform/platform.h"
 
 namespace plat {
 
+// Windows converts valid UTF-8 itself (win32/) and comes here only for
+// invalid text, so that its replacement characters are the same on every
+// system: one U+FFFD for each maximal bad subsequence.
+#if defined(_WIN32)
+std::u16string Utf8ToWideReplacing(std::string_view text) {
+#else
 std::u16string Utf8ToWide(std::string_view text) {
+#endif
   std::u16string out;
   out.reserve(text.size());
   const auto *s = reinterpret_cast<const unsigned char *>(text.data());
@@ -56,6 +63,7 @@ std::u16string Utf8ToWide(std::string_view text) {
   return out;
 }
 
+#if !defined(_WIN32)
 std::string WideToUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size());
@@ -85,6 +93,7 @@ std::string WideToUtf8(std::u16string_view text) {
   }
   return out;
 }
+#endif
 
 size_t WideToAnsiField(std::u16string_view text, char *field, size_t size) {
   if (!field || size == 0) return 0;
@@ -136,7 +145,13 @@ size_t AnsiToAnsiField(std::string_view text, char *field, size_t size) {
   return WideToAnsiField(AnsiToWide(text), field, size);
 }
 
+#if defined(_WIN32)
+// Windows splits with _splitpath (win32/) and comes here only for paths too
+// long for it.
+PathParts SplitPathPortable(std::string_view path) {
+#else
 PathParts SplitPath(std::string_view path) {
+#endif
   PathParts parts;
 #if defined(_WIN32)
   if (path.size() >= 2 && path[1] == ':') {

@@ -67,7 +67,11 @@ TEST_F(Session, FromTheConfigurationFiles) {
   ASSERT_EQ(VOLNEDA_Open(handle, W(u"DOCK1")), 0);
   ReaderContext *c = ToContext(handle);
   EXPECT_EQ(c->templateCount, 2);
+#if defined(_WIN32)
+  EXPECT_EQ(GetAttr(u"RFID_SWTT_FILE_NAME", 0), Wide(d + "\\SWTT.INI"));
+#else
   EXPECT_EQ(GetAttr(u"RFID_SWTT_FILE_NAME", 0), Wide(d + "/SWTT.INI"));
+#endif
   EXPECT_EQ(GetAttr(u"Power", 0), u"30");
   EXPECT_EQ(VOLNEDA_SetAttribute(handle, W(u"Power"), W(u"27")), 0);
   EXPECT_EQ(GetAttr(u"Power", 0), u"27");

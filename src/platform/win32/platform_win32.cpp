@@ -76,23 +76,85 @@ Handle ThreadStart(ThreadProc proc, void *arg) {
   return h;
 }
 
+// ---- code pages ---------------------------------------------------------
+
+std::u16string Utf8ToWideReplacing(std::string_view text);  // codepage.cpp
+
+// 0 units (and false) when the system refuses the text under the flags.
+static bool MultiToWide(UINT codePage, DWORD flags, std::string_view text, std::u16string &out) {
+  out.clear();
+  if (text.empty()) return true;
+  int n = MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (n <= 0) return false;
+  out.assign(n, u'\0');
+  n = MultiByteToWideChar(codePage, flags, text.data(), static_cast<int>(text.size()),
+                          reinterpret_cast<wchar_t *>(&out[0]), n);
+  out.resize(n > 0 ? n : 0);
+  return n > 0;
+}
+
+static std::string WideToMulti(UINT codePage, DWORD flags, std::u16string_view text) {
+  std::string out;
+  if (text.empty()) return out;
+  const wchar_t *w = reinterpret_cast<const wchar_t *>(text.data());
+  int n = WideCharToMultiByte(codePage, flags, w, static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return out;
+  out.assign(n, '\0');
+  n = WideCharToMultiByte(codePage, flags, w, static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
+  out.resize(n > 0 ? n : 0);
+  return out;
+}
+
+// Valid UTF-8 goes through the system; invalid text is decoded by the
+// library's own rule, because systems differ in how many U+FFFD they give
+// for one bad sequence.
+std::u16string Utf8ToWide(std::string_view text) {
+  std::u16string out;
+  if (MultiToWide(CP_UTF8, MB_ERR_INVALID_CHARS, text, out)) return out;
+  return Utf8ToWideReplacing(text);
+}
+
+// A lone surrogate becomes U+FFFD (EF BF BD), as the system does it.
+std::string WideToUtf8(std::u16string_view text) { return WideToMulti(CP_UTF8, 0, text); }
+
+// The system code page is the process's ANSI code page.  A character it
+// has no byte for becomes one '?', never a look-alike letter (no best fit),
+// and a character beyond the 16-bit range one '?' rather than two: none of
+// the ANSI code pages holds such characters.
 std::u16string AnsiToWide(std::string_view text) {
-  if (text.empty()) return std::u16string();
-  int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::u16string out(n > 0 ? n : 0, u'\0');
-  if (n > 0)
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                        reinterpret_cast<wchar_t *>(&out[0]), n);
+  std::u16string out;
+  MultiToWide(CP_ACP, 0, text, out);
   return out;
 }
 
 std::string WideToAnsi(std::u16string_view text) {
-  if (text.empty()) return std::string();
-  const wchar_t *w = reinterpret_cast<const wchar_t *>(text.data());
-  int n = WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(n > 0 ? n : 0, '\0');
-  if (n > 0) WideCharToMultiByte(CP_ACP, 0, w, static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
-  return out;
+  std::u16string units;
+  units.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    char16_t u = text[i];
+    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      units.push_back(u'?');
+      ++i;
+    } else {
+      units.push_back(u);
+    }
+  }
+  return WideToMulti(CP_ACP, WC_NO_BEST_FIT_CHARS, units);
+}
+
+PathParts SplitPathPortable(std::string_view path);  // codepage.cpp
+
+PathParts SplitPath(std::string_view path) {
+  // _splitpath knows the lead bytes of a double-byte system code page, but
+  // gives nothing at all for a path of _MAX_PATH bytes or more: such paths
+  // are split by the library's own rule.  Each part is at most as long as
+  // the whole path, so buffers of that size cannot overflow.
+  if (path.size() >= _MAX_PATH) return SplitPathPortable(path);
+  std::string whole(path);
+  size_t n = whole.size() + 1;
+  std::vector<char> drive(n > 3 ? n : 3), dir(n), fname(n), ext(n);
+  _splitpath(whole.c_str(), drive.data(), dir.data(), fname.data(), ext.data());
+  return PathParts{drive.data(), dir.data(), fname.data(), ext.data()};
 }
 
 bool GetEnv(const char *name, std::string &value) {
