@@ -31,6 +31,22 @@ suite() {  # bits dir wine
   export WINEPREFIX="$prefix_base/win$bits"
   mkdir -p "$prefix_base"
 
+  local why=""
+  if [ ! -x "$wine" ]; then
+    why="$wine is not installed (scripts/windows-deps.sh installs it)"
+  elif ! timeout 120 "$wine" --version >/dev/null 2>&1; then
+    why="$wine cannot run on this machine (a 32-bit Wine needs a kernel that runs 32-bit programs)"
+  fi
+  if [ -n "$why" ]; then
+    echo "windows ($bits-bit): test suite SKIPPED: $why"
+    skipped+=("$bits-bit")
+  else
+    # A new prefix takes a while to set up: do it once, before anything
+    # with a shorter time limit runs a Windows program.
+    timeout 600 "$wine" wineboot --init >/dev/null 2>&1 ||
+      echo "windows ($bits-bit): setting up the Wine prefix $WINEPREFIX failed" >&2
+  fi
+
   echo "== windows ($bits-bit): export table"
   # The checks read the DLLs with objdump; no Windows program runs.  (With
   # a working Wine, ctest first lists the suite's tests through it.)
@@ -45,17 +61,7 @@ suite() {  # bits dir wine
     failed=1
   fi
 
-  local why=""
-  if [ ! -x "$wine" ]; then
-    why="$wine is not installed (scripts/windows-deps.sh installs it)"
-  elif ! timeout 120 "$wine" --version >/dev/null 2>&1; then
-    why="$wine cannot run on this machine (a 32-bit Wine needs a kernel that runs 32-bit programs)"
-  fi
-  if [ -n "$why" ]; then
-    echo "windows ($bits-bit): test suite SKIPPED: $why"
-    skipped+=("$bits-bit")
-    return
-  fi
+  [ -n "$why" ] && return
 
   echo "== windows ($bits-bit): test suite under $(basename "$wine") ($("$wine" --version 2>/dev/null))"
   # The whole suite in one process, from the build directory as ctest runs
