@@ -209,7 +209,9 @@ TEST(XmlTable, RecordsSurviveSegmentGrowthDuringAParse) {
   for (int32_t i = doc.Record(1).firstChild; i; i = doc.Record(i).nextSibling) {
     ASSERT_EQ(doc.Record(i).start, 3 + 4 * seen);
     ASSERT_EQ(doc.Record(i).parent, 1);
-    if (prev) ASSERT_EQ(doc.Record(i).prevSibling, prev);
+    if (prev) {
+      ASSERT_EQ(doc.Record(i).prevSibling, prev);
+    }
     prev = i;
     ++seen;
   }
