@@ -2,10 +2,11 @@
 # reader; `make test` builds everything and runs every test.
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+BENCH_BUILD ?= build-bench
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build demo test asan-test clean
+.PHONY: all deps build demo test asan-test bench clean
 
 all: build
 
@@ -33,5 +34,12 @@ asan-test: deps
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
+# Document building benchmarks (Google Benchmark), in a Release build of their
+# own; they report their complexity and are not part of the tests.
+bench: deps
+	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOLNEDA_BENCH=ON -DVOLNEDA_TESTS=OFF
+	cmake --build $(BENCH_BUILD) -j $(JOBS) --target volneda_bench
+	$(BENCH_BUILD)/bin/volneda_bench
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)

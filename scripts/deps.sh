@@ -5,7 +5,7 @@
 # stop the install: whatever can be had is installed, the rest reported.
 set -u
 
-need=(g++ cmake ninja-build libgtest-dev libgmock-dev pkg-config junit4 libhamcrest-java)
+need=(g++ cmake ninja-build libgtest-dev libgmock-dev pkg-config junit4 libhamcrest-java libbenchmark-dev)
 need+=("$@")
 
 missing=()
