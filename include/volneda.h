@@ -134,9 +134,11 @@ VOLNEDA_API VOLNEDA_BOOL VOLNEDA_CALL XMLreader_GetChildAttribute(XMLREADER_HAND
                                                                   VOLNEDA_WCHAR *buffer, int32_t size);
 VOLNEDA_API void VOLNEDA_CALL XMLreader_GetChildData(XMLREADER_HANDLE handle, VOLNEDA_WCHAR *buffer,
                                                      int32_t size);
-/* Push saves the current position on a stack kept with the document; Pop
- * restores the last one pushed (0 when the stack is empty).  Positions still
- * on the stack are freed with the document. */
+/* Push saves the current position (parent, main and child) on a stack kept
+ * with the document; Pop restores the last one pushed and returns 0 when the
+ * stack is empty.  Replacing the document (XMLreader_WriteXMLHeader) empties
+ * the stack, and positions still on it are freed by XMLreader_CloseDoc, so a
+ * Push without a matching Pop leaks nothing. */
 VOLNEDA_API VOLNEDA_BOOL VOLNEDA_CALL XMLreader_Push(XMLREADER_HANDLE handle);
 VOLNEDA_API VOLNEDA_BOOL VOLNEDA_CALL XMLreader_Pop(XMLREADER_HANDLE handle);
 VOLNEDA_API void VOLNEDA_CALL XMLreader_Rewind(XMLREADER_HANDLE handle);
