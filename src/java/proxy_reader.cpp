@@ -10,24 +10,6 @@ using namespace jbridge;
 
 #define PROXY(name) Java_com_korvanel_datacollection_rfid_VOLNEDAProxy_##name
 
-// Command execution and writes are the library's largest modules.  Their
-// references are weak so that a library made without them still loads and
-// links; the two entry points then answer as the functions do for a reader
-// that is not open (-3307 without a context, -3300 with one).
-#if defined(__GNUC__)
-#pragma weak VOLNEDA_Command
-#pragma weak VOLNEDA_Write
-#define VOLNEDA_PRESENT(function) (&function != nullptr)
-#else
-#define VOLNEDA_PRESENT(function) true
-#endif
-
-namespace {
-
-int32_t AbsentResult(VOLNEDA_HANDLE context) { return context ? -3300 : -3307; }
-
-}  // namespace
-
 extern "C" {
 
 // ---- Reader context ------------------------------------------------------
@@ -207,8 +189,7 @@ JNIEXPORT jint JNICALL PROXY(VOLNEDA_1Command)(JNIEnv *env, jclass, jint handle,
     if (!args.Add(command)) return 0;
     int32_t length = 0, count = 0;
     VOLNEDA_HANDLE context = Reader(handle);
-    int32_t result = VOLNEDA_PRESENT(VOLNEDA_Command) ? VOLNEDA_Command(context, args[0], &length, &count)
-                                                      : AbsentResult(context);
+    int32_t result = VOLNEDA_Command(context, args[0], &length, &count);
     StoreInt(env, documentLength, length);
     StoreInt(env, tagCount, count);
     return result;
@@ -222,7 +203,7 @@ JNIEXPORT jint JNICALL PROXY(VOLNEDA_1Write)(JNIEnv *env, jclass, jint handle, j
     StringArgs args(env);
     if (!args.Add(request)) return 0;
     VOLNEDA_HANDLE context = Reader(handle);
-    return VOLNEDA_PRESENT(VOLNEDA_Write) ? VOLNEDA_Write(context, args[0]) : AbsentResult(context);
+    return VOLNEDA_Write(context, args[0]);
   } catch (...) {
     return 0;
   }
