@@ -5,9 +5,13 @@
 //   volneda demo [config [reader]]        a short session: list the readers,
 //                                         open one (the first by default),
 //                                         show its attributes, identify and
-//                                         read its tags, close it
+//                                         read its tags, write one and read
+//                                         it back, close it
 //   volneda command config reader text... open the reader, run each command
 //                                         and print its result document
+//   volneda write config reader request... open the reader and carry out each
+//                                         WriteTags request (the document, or
+//                                         @ and the name of a UTF-8 file)
 //
 // config is the reader list file (default: RF_RFID_CONFIG).  The simulated
 // reader driver finds its tag field through TAGDRV_FIELD.  Status messages
@@ -135,6 +139,16 @@ int RunCommand(VOLNEDA_HANDLE context, const char *command) {
   return r;
 }
 
+// Carries out one WriteTags request.  Requests given on the command line
+// are taken as Windows-1252 text, like commands; a file is read as UTF-8.
+int RunWrite(VOLNEDA_HANDLE context, const char *request) {
+  Say("write: %s\n", request);
+  int32_t r = VOLNEDA_Write(context, Api(Wide(request)));
+  Session::Settle();
+  Say("write: %d\n", r);
+  return r;
+}
+
 int Open(Session &s, const std::string &reader) {
   Say("open %s\n", reader.c_str());
   int32_t r = VOLNEDA_Open(s.context, Api(Wide(reader.c_str())));
@@ -155,6 +169,16 @@ int Commands(const char *config, const char *reader, int count, char **commands)
   return status;
 }
 
+int Writes(const char *config, const char *reader, int count, char **requests) {
+  Session s(config);
+  if (Open(s, reader) != 0) return 1;
+  int status = 0;
+  for (int i = 0; i < count; ++i)
+    if (RunWrite(s.context, requests[i]) != 0) status = 1;
+  VOLNEDA_Close(s.context);
+  return status;
+}
+
 int Demo(const char *config, const char *reader) {
   Version();
   Session s(config);
@@ -171,6 +195,13 @@ int Demo(const char *config, const char *reader) {
   RunCommand(s.context, "identify");
   RunCommand(s.context, "read");
   RunCommand(s.context, "read field(1,5) mem(head,0,4,h) where swtt=0456");
+  // A new weight for the carton and a note in raw memory, then read back.
+  RunWrite(s.context,
+           "<WriteTags><Tag ID=\"0456000000000007\">"
+           "<SWTTField EntryNr=\"1\">1250</SWTTField>"
+           "<MEMField MemStart=\"48\" MemType=\"STRING\">CHECKED</MEMField>"
+           "</Tag></WriteTags>");
+  RunCommand(s.context, "read field(1) mem(note,48,7,s) where tagid=0456000000000007");
   int32_t r = VOLNEDA_Close(s.context);
   Session::Settle();
   Say("close: %d\n", r);
@@ -186,8 +217,10 @@ int main(int argc, char **argv) {
   if (std::strcmp(verb, "readers") == 0) return Readers(config);
   if (std::strcmp(verb, "demo") == 0) return Demo(config, argc > 3 ? argv[3] : "");
   if (std::strcmp(verb, "command") == 0 && argc > 4) return Commands(config, argv[3], argc - 4, argv + 4);
+  if (std::strcmp(verb, "write") == 0 && argc > 4) return Writes(config, argv[3], argc - 4, argv + 4);
   std::fprintf(stderr,
                "usage: volneda [version | readers [config] | demo [config [reader]] |\n"
-               "                command config reader command...]\n");
+               "                command config reader command... |\n"
+               "                write config reader request...]\n");
   return 2;
 }
