@@ -159,22 +159,15 @@ int Open(Session &s, const std::string &reader) {
   return r;
 }
 
-int Commands(const char *config, const char *reader, int count, char **commands) {
+// Opens the reader, hands each argument to `run` in turn, closes the reader;
+// the status is 1 when the open or any step failed.
+int EachOnReader(const char *config, const char *reader, int count, char **args,
+                 int (*run)(VOLNEDA_HANDLE context, const char *arg)) {
   Session s(config);
   if (Open(s, reader) != 0) return 1;
   int status = 0;
   for (int i = 0; i < count; ++i)
-    if (RunCommand(s.context, commands[i]) != 0) status = 1;
-  VOLNEDA_Close(s.context);
-  return status;
-}
-
-int Writes(const char *config, const char *reader, int count, char **requests) {
-  Session s(config);
-  if (Open(s, reader) != 0) return 1;
-  int status = 0;
-  for (int i = 0; i < count; ++i)
-    if (RunWrite(s.context, requests[i]) != 0) status = 1;
+    if (run(s.context, args[i]) != 0) status = 1;
   VOLNEDA_Close(s.context);
   return status;
 }
@@ -216,8 +209,8 @@ int main(int argc, char **argv) {
   if (std::strcmp(verb, "version") == 0) return Version();
   if (std::strcmp(verb, "readers") == 0) return Readers(config);
   if (std::strcmp(verb, "demo") == 0) return Demo(config, argc > 3 ? argv[3] : "");
-  if (std::strcmp(verb, "command") == 0 && argc > 4) return Commands(config, argv[3], argc - 4, argv + 4);
-  if (std::strcmp(verb, "write") == 0 && argc > 4) return Writes(config, argv[3], argc - 4, argv + 4);
+  if (std::strcmp(verb, "command") == 0 && argc > 4) return EachOnReader(config, argv[3], argc - 4, argv + 4, RunCommand);
+  if (std::strcmp(verb, "write") == 0 && argc > 4) return EachOnReader(config, argv[3], argc - 4, argv + 4, RunWrite);
   std::fprintf(stderr,
                "usage: volneda [version | readers [config] | demo [config [reader]] |\n"
                "                command config reader command... |\n"
