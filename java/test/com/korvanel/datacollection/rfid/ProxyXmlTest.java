@@ -115,9 +115,9 @@ public class ProxyXmlTest {
         int length = VOLNEDAProxy.GetCurrentDocLen(doc);
         String text = currentDoc(length + 1);
         assertEquals(length, text.length());
-        String[] parts = {"ID=\"0123456789ABCDEF\"", "WIDGET-\u00c4", "MemStart=\"32\"", "MemLen=\"2\"",
+        String[] pieces = {"ID=\"0123456789ABCDEF\"", "WIDGET-\u00c4", "MemStart=\"32\"", "MemLen=\"2\"",
                           "MemType=\"Int\"", ">42<"};
-        for (String part : parts) assertTrue(part + " in " + text, text.contains(part));
+        for (String piece : pieces) assertTrue(piece + " in " + text, text.contains(piece));
 
         int again = SimulatedReader.openDoc(text);
         try {
