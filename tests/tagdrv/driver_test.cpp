@@ -101,18 +101,6 @@ class Driver : public ::testing::Test {
   RfidControl *c = nullptr;
 };
 
-TEST_F(Driver, OpenReportsVersionAndInfo) {
-  Open();
-  EXPECT_EQ(h->majorVersion, 2u);
-  EXPECT_EQ(h->minorVersion, 1u);
-  EXPECT_STREQ(reinterpret_cast<char *>(info), "Simulated reader R1, interface 2.1");
-  EXPECT_GE(c->tagCapacity, 1000u);
-  Close();
-  Open(kField, "OLD");
-  EXPECT_EQ(h->majorVersion, 1u);
-  EXPECT_EQ(h->minorVersion, 0u);
-}
-
 TEST_F(Driver, OpenFailures) {
   struct Case {
     const char *what;
@@ -162,23 +150,6 @@ TEST_F(Driver, FieldFileFromEnvironment) {
   SetEnvVar("TAGDRV_FIELD", nullptr);
   EXPECT_NE(h, nullptr);
   EXPECT_EQ(status, 0);
-}
-
-TEST_F(Driver, IdentifyFillsTheTagTables) {
-  Open();
-  ASSERT_EQ(Identify(), 0);
-  ASSERT_EQ(c->foundCount, 2u);  // tag c belongs to the other reader
-  const uint8_t idA[8] = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0xEF};
-  EXPECT_EQ(std::memcmp(c->tagTable[0].id, idA, 8), 0);
-  EXPECT_STREQ(c->tagTable[0].info->swtt, "0123456789AB");
-  EXPECT_STREQ(c->tagTable[0].info->tagType, "I2");
-  EXPECT_EQ(c->tagTable[0].info->antenna, 1);
-  EXPECT_STREQ(c->tagTable[1].info->swtt, "abc");     // as written, case kept
-  EXPECT_STREQ(c->tagTable[1].info->tagType, "TAGT");  // cut to its field
-  EXPECT_EQ(c->tagTable[1].info->antenna, 10);
-  EXPECT_EQ(c->tagStatus[0], 0);
-  EXPECT_EQ(c->tagStatus[1], 0);
-  EXPECT_EQ(c->driverError, 0);
 }
 
 TEST_F(Driver, IdentifyStopsAtCapacity) {
@@ -273,44 +244,6 @@ TEST_F(Driver, OutOfRangeFieldsFailAndTouchNothing) {
   EXPECT_EQ(c->fieldStatus[0][1], 0);
   EXPECT_EQ(Bytes(0, 7, 6), "\xF0\xF1\xF2\xF3\xF4\xF5");
   EXPECT_EQ(Bytes(0, 0, 6), std::string(6, '\0'));  // tag a's memory unchanged by the failed writes
-}
-
-TEST_F(Driver, WriteRoundTrip) {
-  Open();
-  ASSERT_EQ(Identify(), 0);
-  Slots({{100, 3}, {0, 2}});
-  std::memcpy(c->slotData[0], "abc\0xyz", 7);  // tag 0 at 0, tag 1 at 4
-  std::memcpy(c->slotData[1], "\x10\x11\0\x20\x21", 5);
-  ASSERT_EQ(G4Write(h, c), 0);
-  EXPECT_EQ(c->driverError, 0);
-  Slots({{100, 3}, {0, 2}});
-  ASSERT_EQ(G4Read(h, c), 0);
-  EXPECT_EQ(Bytes(0, 0, 3), "abc");
-  EXPECT_EQ(Bytes(0, 4, 3), "xyz");
-  EXPECT_EQ(Bytes(1, 0, 2), "\x10\x11");
-  EXPECT_EQ(Bytes(1, 3, 2), "\x20\x21");
-  // Only selected, good tags are written.
-  c->tagSelected[1] = -1;
-  Slots({{100, 3}});
-  std::memcpy(c->slotData[0], "ABC\0XYZ", 7);
-  ASSERT_EQ(G4Write(h, c), 0);
-  c->tagSelected[1] = 0;
-  Slots({{100, 3}});
-  ASSERT_EQ(G4Read(h, c), 0);
-  EXPECT_EQ(Bytes(0, 0, 3), "ABC");
-  EXPECT_EQ(Bytes(0, 4, 3), "xyz");
-}
-
-TEST_F(Driver, WritingTheSwttBytesChangesTheIdentifier) {
-  Open();
-  ASSERT_EQ(Identify(), 0);
-  Slots({{12, 6}});
-  std::memcpy(c->slotData[0], "\x04\x56\x00\x00\x00\x07", 6);
-  c->tagSelected[1] = -1;
-  ASSERT_EQ(G4Write(h, c), 0);
-  ASSERT_EQ(Identify(), 0);
-  EXPECT_STREQ(c->tagTable[0].info->swtt, "045600000007");
-  EXPECT_STREQ(c->tagTable[1].info->swtt, "abc");
 }
 
 TEST_F(Driver, InjectedFaults) {
@@ -421,64 +354,6 @@ TEST_F(Driver, WritesAreNotPersistedByDefault) {
   Slots({{40, 2}});
   ASSERT_EQ(G4Write(h, c), 0);
   EXPECT_EQ(ReadTextFile(path), kField);
-}
-
-TEST_F(Driver, Attributes) {
-  Open();
-  struct Entry {
-    char name[TAGDRV_ATTR_NAME_SIZE];
-    G4AttrValue value;
-  } e = {};
-  char *names[1] = {e.name};
-  G4AttrValue *values[1] = {&e.value};
-  G4AttrList list = {1, names, values};
-  struct Case {
-    const char *what, *name, *set;
-    int32_t status;
-    const char *got;
-  } cases[] = {
-      {"default template file", "RFID_SWTT_FILE_NAME", nullptr, 0, "SWTT.INI"},
-      {"from the file", "Power", nullptr, 0, "30"},
-      {"unknown", "Nope", nullptr, -60, nullptr},
-      {"set then get", "Power", "27", 0, "27"},
-      {"new attribute", "Mode", "fast", 0, "fast"},
-      {"empty name", "", "x", -60, nullptr},
-  };
-  for (const Case &k : cases) {
-    SCOPED_TRACE(k.what);
-    std::snprintf(e.name, sizeof e.name, "%s", k.name);
-    int32_t status = 1;
-    if (k.set) {
-      std::snprintf(e.value.text, sizeof e.value.text, "%s", k.set);
-      G4SetAttr(h, &list, &status);
-      EXPECT_EQ(status, k.status);
-      if (status) continue;
-    }
-    std::strcpy(e.value.text, "unchanged");
-    G4GetAttr(h, &list, &status);
-    EXPECT_EQ(status, k.status);
-    EXPECT_STREQ(e.value.text, k.got ? k.got : "unchanged");
-  }
-}
-
-TEST_F(Driver, ErrorStrings) {
-  Open();
-  char text[TAGDRV_ERROR_TEXT_MAX + 1];
-  struct Case {
-    int32_t code, result;
-    const char *text;
-  } cases[] = {
-      {-1, 0, "Field outside tag memory"},  {-30, 0, "Write failed on one or more tags"},
-      {-201, 0, "Antenna fault"},           {0, 1, nullptr},
-      {-12345, 1, nullptr},
-  };
-  for (const Case &k : cases) {
-    SCOPED_TRACE(k.code);
-    EXPECT_EQ(G4GetErrorString(h, k.code, text), k.result);
-    if (k.text) {
-      EXPECT_STREQ(text, k.text);
-    }
-  }
 }
 
 }  // namespace
