@@ -116,7 +116,7 @@ public class ProxyXmlTest {
         String text = currentDoc(length + 1);
         assertEquals(length, text.length());
         String[] pieces = {"ID=\"0123456789ABCDEF\"", "WIDGET-\u00c4", "MemStart=\"32\"", "MemLen=\"2\"",
-                          "MemType=\"Int\"", ">42<"};
+                           "MemType=\"Int\"", ">42<"};
         for (String piece : pieces) assertTrue(piece + " in " + text, text.contains(piece));
 
         int again = SimulatedReader.openDoc(text);
