@@ -1,0 +1,29 @@
+# The examples run as a user runs them: from a directory holding the reader
+# list, the tag templates and the tag field of examples/, against the
+# simulated reader.  And the documentation check.
+set(_run ${CMAKE_BINARY_DIR}/examples-run)
+foreach(f rfconfig.ini SWTT.INI tagfield.ini)
+  configure_file(${CMAKE_SOURCE_DIR}/examples/${f} ${_run}/${f} COPYONLY)
+endforeach()
+set(_env "TAGDRV_FIELD=tagfield.ini;RF_RFID_CONFIG=")
+
+foreach(name inventory read_fields write_readback status_thread)
+  if(NOT CMAKE_CROSSCOMPILING OR CMAKE_CROSSCOMPILING_EMULATOR)
+    add_test(NAME example_c_${name} COMMAND ${name} WORKING_DIRECTORY ${_run})
+    set_tests_properties(example_c_${name} PROPERTIES TIMEOUT 60 ENVIRONMENT "${_env}")
+  endif()
+endforeach()
+set_tests_properties(example_c_inventory PROPERTIES PASS_REGULAR_EXPRESSION "reader DOCK1.*tag 0123456789ABCDEF")
+set_tests_properties(example_c_read_fields PROPERTIES PASS_REGULAR_EXPRESSION "Serial +Hex +0123456789ABCDEF")
+
+if(TARGET volneda_examples_java AND TARGET volneda_jar)
+  get_target_property(_proxy volneda_jar JAR_FILE)
+  get_target_property(_examples volneda_examples_java JAR_FILE)
+  foreach(name Inventory ReadFields WriteReadBack StatusThread)
+    add_test(NAME example_java_${name}
+      COMMAND ${Java_JAVA_EXECUTABLE} -Xcheck:jni -Djava.library.path=${CMAKE_BINARY_DIR}/lib
+              -cp ${_proxy}:${_examples} ${name}
+      WORKING_DIRECTORY ${_run})
+    set_tests_properties(example_java_${name} PROPERTIES TIMEOUT 120 ENVIRONMENT "${_env}")
+  endforeach()
+endif()
