@@ -6,7 +6,7 @@ BENCH_BUILD ?= build-bench
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build demo test asan-test bench clean
+.PHONY: all deps build demo test asan-test bench clean install package docs windows-sdk
 
 all: build
 
@@ -40,6 +40,24 @@ bench: deps
 	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOLNEDA_BENCH=ON -DVOLNEDA_TESTS=OFF
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target volneda_bench
 	$(BENCH_BUILD)/bin/volneda_bench
+
+# Installs the SDK under PREFIX (default /usr/local): library, headers,
+# CMake and pkg-config files, tool, jar, documentation, examples.
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The .deb and .tar.gz packages, in $(BUILD)/packages.
+package: build
+	cmake --build $(BUILD) --target package
+
+# HTML reference of the C interface (Doxygen), in $(BUILD)/docs/html.
+docs: $(BUILD)/build.ninja
+	cmake --build $(BUILD) --target volneda_docs
+
+# The Windows SDK zips, one per word size, in build-win32 and build-win64.
+windows-sdk:
+	scripts/windows-bundle.sh all
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)

@@ -53,6 +53,10 @@ for c in i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix; do
   command -v "$c" >/dev/null || { echo "windows-deps: $c is missing" >&2; status=1; }
 done
 
+# The SDK zips: import libraries for Microsoft's linker (llvm-dlltool), the
+# link check with lld, zip.
+install_each llvm lld clang zip unzip || echo "windows-deps: the SDK bundle tools could not all be installed" >&2
+
 install_each wine64 || echo "windows-deps: wine64 could not be installed; the 64-bit tests cannot run" >&2
 
 if [ $want_wine32 -eq 1 ] && ! installed wine32; then
