@@ -34,8 +34,9 @@ static THREAD_RESULT fetch_messages(void *argument) {
   char line[1024];
   /* Until StopDispatcher: each call returns one message, in posting order. */
   while (DispatcherGetData(context, &level, &source, &code, text, 256)) {
-    printf("  [%s] %-13s %6d  %s\n", level_name(level), source_name(source), (int)code,
-           utf8(text, line, sizeof line));
+    char tag[16];
+    snprintf(tag, sizeof tag, "[%s]", level_name(level));
+    printf("  %-13s %-13s %6d  %s\n", tag, source_name(source), (int)code, utf8(text, line, sizeof line));
     fflush(stdout);
     ++messages;
   }

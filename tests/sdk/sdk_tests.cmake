@@ -27,3 +27,14 @@ if(TARGET volneda_examples_java AND TARGET volneda_jar)
     set_tests_properties(example_java_${name} PROPERTIES TIMEOUT 120 ENVIRONMENT "${_env}")
   endforeach()
 endif()
+
+# Every code, message, command form, document element and file key in
+# docs/, the tables as meanings.tsv has them, links that lead somewhere, and
+# each documented cause of an error code giving that code.
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_FOUND AND NOT WIN32)
+  add_test(NAME docs_check
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_docs.py ${CMAKE_SOURCE_DIR} $<TARGET_FILE:volneda>
+    WORKING_DIRECTORY ${_run})
+  set_tests_properties(docs_check PROPERTIES TIMEOUT 60 ENVIRONMENT "${_env}")
+endif()

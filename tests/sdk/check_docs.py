@@ -1,0 +1,128 @@
+#!/usr/bin/env python3
+"""Checks the user documentation against the library.
+
+    check_docs.py SOURCE-DIR LIBVOLNEDA
+
+Fails when docs/ lacks a result code, a status message, a command form, a
+document element or attribute, a file key or an exported function; when
+the generated tables differ from src/meanings/meanings.tsv; when a relative
+link or its #section leads nowhere; and when a command or write request
+that the docs name as the cause of an error code gives another code when
+run against the simulated reader (run from a directory holding the example
+reader list, templates and tag field).
+"""
+import ctypes
+import pathlib
+import re
+import runpy
+import sys
+import types
+
+ROOT = pathlib.Path(sys.argv[1]).resolve()
+DOCS = ROOT / "docs"
+# Pages that come with the tool, the Java layer and the Python package.
+PAGES_OF_THE_TOOLS = {"tool.md", "java-layer.md", "python.md"}
+
+tables = types.SimpleNamespace(**runpy.run_path(str(ROOT / "scripts" / "docs-tables.py")))
+
+failures = []
+
+
+def page(name):
+    return (DOCS / name).read_text(encoding="utf-8")
+
+
+def require(name, items, form="`{}`"):
+    text = page(name)
+    for item in items:
+        if form.format(item) not in text:
+            failures.append(f"docs/{name}: missing {form.format(item)}")
+
+
+# Every code, level, source and message of the TSV, as generated rows.
+generated = tables.tables(tables.read_meanings())
+for name, kinds in (("result-codes.md", ["codes"]), ("status-messages.md", ["levels", "sources", "messages"])):
+    text = page(name)
+    if tables.render(text, generated) != text:
+        failures.append(f"docs/{name}: tables differ from meanings.tsv (run scripts/docs-tables.py)")
+    for kind in kinds:
+        for row in generated[kind][2:]:
+            if row + "\n" not in text:
+                failures.append(f"docs/{name}: no row {row}")
+
+exports = [line.strip() for line in (ROOT / "src" / "exports.list").read_text().splitlines()
+           if re.fullmatch(r"[A-Za-z]\w*", line.strip())]
+require("c-reference.md", exports, "{}(")
+
+require("commands.md", ["identify", "identify where ...", "read", "read *", "read where ...",
+                        "read field(...)", "read mem(...)"], "### `{}`")
+require("commands.md", ["where swtt=0123", "where tagid=0123456789ABCDEF", "and", "h", "i", "s"])
+require("documents.md", [
+    "IdentifyTags", "ReadTags", "WriteTags", "Tag", "Field", "SWTT", "SWTTField", "MEMField", "DTField",
+    "Reader", "TagCount", "Date", "Time", "ApiVersion", "ID", "HWTAGTYPE", "Antenna", "NrFields", "Type",
+    "EntryNr", "SWTTmask", "Name", "DataType", "DataStart", "DataLen", "FieldStatus", "Warning",
+    "FieldDoesNotExist", "MEM", "Hex", "Int", "String", "Locked", "MemStart", "MemLen", "MemType",
+    "HEX", "H", "HEXADECIMAL", "INT", "I", "INTEGER", "STRING", "S", "STR", "TRUE", "FALSE",
+    "MMDDYYYY", "HH:MM:SS"])
+require("documents.md", ["CR LF"], "**{}**")
+require("file-formats.md", ["ID", "f_00", "f_15", "name,start,length,type", "h", "i", "s", "x",
+                            "RF_RFID_CONFIG", "rfconfig.ini", "RFID_SWTT_FILE_NAME", "SWTT.INI",
+                            "/SWTT.INI", "\\SWTT.INI", "C:\\cfg\\\\SWTT.INI", "/etc/volneda//SWTT.INI"])
+
+
+def slug(heading):
+    return re.sub(r"[^\w\- ]", "", heading.strip().lower()).replace(" ", "-")
+
+
+# Relative links, and their #sections, lead somewhere.
+for source in sorted(DOCS.glob("*.md")) + [ROOT / "README.md"]:
+    for target, anchor in re.findall(r"\]\(([^)#:]*)(?:#([^)]*))?\)", source.read_text(encoding="utf-8")):
+        path = (source.parent / target).resolve() if target else source
+        if path.name in PAGES_OF_THE_TOOLS and not path.exists():
+            continue
+        if not path.exists():
+            failures.append(f"{source.name}: link to missing {target}")
+        elif anchor and path.suffix == ".md":
+            headings = re.findall(r"^#+ (.*)$", path.read_text(encoding="utf-8"), re.M)
+            if anchor not in {slug(h) for h in headings}:
+                failures.append(f"{source.name}: link to missing section {target}#{anchor}")
+
+# The error tables: each documented cause gives its code.
+lib = ctypes.CDLL(sys.argv[2])
+
+
+def w(text):
+    return ctypes.create_string_buffer(text.encode("utf-16-le") + b"\0\0")
+
+
+def causes(name, heading):
+    section = page(name).split(heading, 1)[1].split("\n#", 1)[0]
+    return re.findall(r"^\| (-3\d\d\d) \| `([^`]*)` \|", section, re.M)
+
+
+handle = ctypes.c_void_p()
+lib.VOLNEDA_StartAll(ctypes.byref(handle), w("./rfconfig.ini"))
+lib.StartDispatcher(handle)
+if lib.VOLNEDA_Open(handle, w("DOCK1")) != 0:
+    failures.append("the simulated reader DOCK1 does not open here")
+length, count = ctypes.c_int32(), ctypes.c_int32()
+checked = 0
+for name, heading, run in (
+        ("commands.md", "## Errors", lambda t: lib.VOLNEDA_Command(handle, w(t), ctypes.byref(length), ctypes.byref(count))),
+        ("documents.md", "### Errors of a write request", lambda t: lib.VOLNEDA_Write(handle, w(t)))):
+    rows = causes(name, heading)
+    if not rows:
+        failures.append(f"docs/{name}: no error table under {heading}")
+    for code, cause in rows:
+        got = run(cause)
+        checked += 1
+        if got != int(code):
+            failures.append(f"docs/{name}: `{cause}` gives {got}, not {code}")
+lib.VOLNEDA_Close(handle)
+lib.StopDispatcher(handle)
+lib.VOLNEDA_StopAll(ctypes.byref(handle))
+
+for f in failures:
+    print(f)
+print(f"{len(failures)} problems; {checked} documented error causes run")
+sys.exit(1 if failures else 0)
