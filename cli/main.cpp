@@ -117,11 +117,11 @@ int main(int argc, char **argv) {
   if (verb == "demo" && none) return tool.Demo();
   if (verb == "identify") return tool.Identify(rest);
   if (verb == "read") return tool.Read(rest);
-  if (verb == "command" && !none) return tool.Command(rest.size() == 1 ? rest[0] : [&] {
-    std::string s;
-    for (const std::string &w : rest) s += (s.empty() ? "" : " ") + w;
-    return s;
-  }());
+  if (verb == "command" && !none) {
+    std::string command = rest[0];
+    for (size_t i = 1; i < rest.size(); ++i) command += " " + rest[i];
+    return tool.Command(command);
+  }
   if (verb == "write") return tool.Write(rest);
   if (verb == "attr") return tool.Attr(rest);
   if (verb == "watch") return tool.Watch(rest);
