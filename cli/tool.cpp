@@ -356,6 +356,10 @@ int Tool::RunLine(const std::string &raw, bool &quit) {
   if (verb == "command") return Command(rest);
   if (verb == "attr") return Attr(words);
   if (verb == "write") {
+    if (words.size() == 1 && words[0] == "-") {
+      Emit(stderr, "volneda: write - cannot be used in a session: give a file or --inline TEXT\n");
+      return kExitUsage;
+    }
     Options keep = opt_;
     if (Lower(rest).rfind("--inline", 0) == 0) {
       opt_.inlineGiven = true;
