@@ -115,9 +115,10 @@ class Tag:
 class WriteRequest:
     """A WriteTags request: choose tags, then the fields to write into them.
 
-    >>> WriteRequest().tag("0456000000000007").field(1, "1250").mem(48, "Müller").to_xml()
-    ... # doctest: +ELLIPSIS
-    '<WriteTags><Tag ID="0456000000000007">...</WriteTags>'
+        WriteRequest().tag("0456000000000007").field(1, 1250).mem(48, "Müller")
+
+    Each group of tags (tag, tags_with_swtt, all_tags) is written by one
+    driver call, one group after the other.
     """
 
     _TYPES = {"h": "Hex", "i": "Int", "s": "String"}
