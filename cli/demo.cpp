@@ -68,7 +68,8 @@ int Tool::Demo() {
   }
 
   step("5. A watch of six rounds: a carton passes (rounds 3, 4), a pallet arrives (5):",
-       "volneda watch --count 6 --interval 200 --format table");
+       "volneda watch --count 6 --interval 200 --format table | cat");
+  // As on a pipe: the events of every round stay on the screen, then the table.
   liveWatch_ = false;
   opt_.count = 6;
   opt_.interval = 200;
