@@ -1,219 +1,131 @@
-// volneda -- command-line front end of the library, for demos and scripts.
-//
-//   volneda version                       print the library version
-//   volneda readers [config]              list the readers of a reader list
-//   volneda demo [config [reader]]        a short session: list the readers,
-//                                         open one (the first by default),
-//                                         show its attributes, identify and
-//                                         read its tags, write one and read
-//                                         it back, close it
-//   volneda command config reader text... open the reader, run each command
-//                                         and print its result document
-//   volneda write config reader request... open the reader and carry out each
-//                                         WriteTags request (the document, or
-//                                         @ and the name of a UTF-8 file)
-//
-// config is the reader list file (default: RF_RFID_CONFIG).  The simulated
-// reader driver finds its tag field through TAGDRV_FIELD.  Status messages
-// are printed as they arrive.
-#include <chrono>
+// volneda -- drives an RFID reader through the VOLNEDA library from the
+// command line: lists readers, identifies, reads and writes tags, sets
+// attributes, watches the field.  `volneda --help` says how.
 #include <cstdio>
-#include <cstring>
-#include <mutex>
+#include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
-#include "volneda.h"
+#include "console.h"
+#include "tool.h"
 
 namespace {
 
-std::mutex g_print;
+using cli::Format;
+using cli::kExitOk;
+using cli::kExitUsage;
 
-std::u16string Wide(const char *s) {
-  std::u16string out;
-  for (; s && *s; ++s) out.push_back(static_cast<unsigned char>(*s));
-  return out;
+int Usage(const std::string &problem) {
+  cli::Emit(stderr, "volneda: " + problem + "\nTry 'volneda --help'.\n");
+  return kExitUsage;
 }
 
-std::string Narrow(const VOLNEDA_WCHAR *s) {
-  std::string out;
-  for (; s && *s; ++s) out.push_back(*s < 0x80 ? static_cast<char>(*s) : '?');
-  return out;
-}
-
-const VOLNEDA_WCHAR *Api(const std::u16string &s) { return reinterpret_cast<const VOLNEDA_WCHAR *>(s.c_str()); }
-
-template <typename... Args>
-void Say(const char *format, Args... args) {
-  std::lock_guard<std::mutex> g(g_print);
-  std::printf(format, args...);
-  std::fflush(stdout);
-}
-
-int Version() {
-  int32_t major = 0, minor = 0;
-  VOLNEDA_Version(&major, &minor);
-  Say("VOLNEDA %d.%02d\n", major, minor);
-  return 0;
-}
-
-// Prints every status message until the dispatcher is stopped.
-void PrintMessages(VOLNEDA_HANDLE context) {
-  int32_t level, source, code;
-  VOLNEDA_WCHAR text[256];
-  while (DispatcherGetData(context, &level, &source, &code, text, 256))
-    Say("  status: level %d source %d code %d \"%s\"\n", level, source, code, Narrow(text).c_str());
-}
-
-// A context with its dispatcher and a thread that prints the messages.
-struct Session {
-  VOLNEDA_HANDLE context = nullptr;
-  std::thread listener;
-  explicit Session(const char *config) {
-    VOLNEDA_StartAll(&context, Api(Wide(config)));
-    StartDispatcher(context);
-    listener = std::thread(PrintMessages, context);
-  }
-  ~Session() {
-    Settle();
-    StopDispatcher(context);
-    listener.join();
-    VOLNEDA_StopAll(&context);
-  }
-  // Gives the listener the moment it needs to print what the last step
-  // posted, so that the output reads in order.
-  static void Settle() { std::this_thread::sleep_for(std::chrono::milliseconds(50)); }
-};
-
-std::vector<std::string> ListReaders(VOLNEDA_HANDLE context) {
-  std::vector<std::string> names;
-  VOLNEDA_WCHAR name[32];
-  int32_t r = VOLNEDA_FindFirstReader(context, name, nullptr);
-  if (r != 0) {
-    Session::Settle();
-    Say("no readers: %d\n", r);
-    return names;
-  }
-  do names.push_back(Narrow(name));
-  while (VOLNEDA_FindNextReader(context, name) == 0);
-  return names;
-}
-
-int Readers(const char *config) {
-  Session s(config);
-  std::vector<std::string> names = ListReaders(s.context);
-  for (const std::string &n : names) Say("%s\n", n.c_str());
-  return names.empty() ? 1 : 0;
-}
-
-void ShowAttribute(VOLNEDA_HANDLE context, const char *name) {
-  VOLNEDA_WCHAR value[64] = {};
-  int32_t r = VOLNEDA_GetAttribute(context, Api(Wide(name)), value);
-  Session::Settle();
-  if (r == 0) {
-    Say("attribute %s = %s\n", name, Narrow(value).c_str());
-  } else {
-    VOLNEDA_WCHAR text[112] = {};
-    VOLNEDA_GetErrorString(context, r, text);
-    Say("attribute %s: %d (%s)\n", name, r, Narrow(text).c_str());
-  }
-}
-
-// Runs one command and prints its result document.
-int RunCommand(VOLNEDA_HANDLE context, const char *command) {
-  int32_t length = 0, tags = 0;
-  Say("command: %s\n", command);
-  int32_t r = VOLNEDA_Command(context, Api(Wide(command)), &length, &tags);
-  Session::Settle();
-  Say("command: %d, %d tags, document of %d characters\n", r, tags, length);
-  if (r == 0 && length > 0) {
-    std::vector<VOLNEDA_WCHAR> doc(static_cast<size_t>(length) + 1);
-    VOLNEDA_GetXMLData(context, doc.data(), length + 1);
-    std::string text = Narrow(doc.data());
-    std::string shown;
-    for (char c : text)
-      if (c != '\r') shown.push_back(c);
-    Say("%s", shown.c_str());
-  }
-  return r;
-}
-
-// Carries out one WriteTags request.  Requests given on the command line
-// are taken as Windows-1252 text, like commands; a file is read as UTF-8.
-int RunWrite(VOLNEDA_HANDLE context, const char *request) {
-  Say("write: %s\n", request);
-  int32_t r = VOLNEDA_Write(context, Api(Wide(request)));
-  Session::Settle();
-  Say("write: %d\n", r);
-  return r;
-}
-
-int Open(Session &s, const std::string &reader) {
-  Say("open %s\n", reader.c_str());
-  int32_t r = VOLNEDA_Open(s.context, Api(Wide(reader.c_str())));
-  Session::Settle();
-  Say("open: %d\n", r);
-  // A reader whose control block failed is still open and must be closed.
-  if (r != 0) VOLNEDA_Close(s.context);
-  return r;
-}
-
-// Opens the reader, hands each argument to `run` in turn, closes the reader;
-// the status is 1 when the open or any step failed.
-int EachOnReader(const char *config, const char *reader, int count, char **args,
-                 int (*run)(VOLNEDA_HANDLE context, const char *arg)) {
-  Session s(config);
-  if (Open(s, reader) != 0) return 1;
-  int status = 0;
-  for (int i = 0; i < count; ++i)
-    if (run(s.context, args[i]) != 0) status = 1;
-  VOLNEDA_Close(s.context);
-  return status;
-}
-
-int Demo(const char *config, const char *reader) {
-  Version();
-  Session s(config);
-  std::vector<std::string> names = ListReaders(s.context);
-  Say("readers in %s:", *config ? config : "the configured reader list");
-  for (const std::string &n : names) Say(" %s", n.c_str());
-  Say("\n");
-  std::string chosen = reader && *reader ? reader : names.empty() ? "" : names.front();
-  if (chosen.empty()) return 1;
-
-  if (Open(s, chosen) != 0) return 1;
-  ShowAttribute(s.context, "RFID_SWTT_FILE_NAME");
-  ShowAttribute(s.context, "Power");
-  RunCommand(s.context, "identify");
-  RunCommand(s.context, "read");
-  RunCommand(s.context, "read field(1,5) mem(head,0,4,h) where swtt=0456");
-  // A new weight for the carton and a note in raw memory, then read back.
-  RunWrite(s.context,
-           "<WriteTags><Tag ID=\"0456000000000007\">"
-           "<SWTTField EntryNr=\"1\">1250</SWTTField>"
-           "<MEMField MemStart=\"48\" MemType=\"STRING\">CHECKED</MEMField>"
-           "</Tag></WriteTags>");
-  RunCommand(s.context, "read field(1) mem(note,48,7,s) where tagid=0456000000000007");
-  int32_t r = VOLNEDA_Close(s.context);
-  Session::Settle();
-  Say("close: %d\n", r);
-  return 0;
+bool Number(const std::string &text, long &out) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 9) return false;
+  out = std::strtol(text.c_str(), nullptr, 10);
+  return true;
 }
 
 }  // namespace
 
 int main(int argc, char **argv) {
-  const char *verb = argc > 1 ? argv[1] : "demo";
-  const char *config = argc > 2 ? argv[2] : "";
-  if (std::strcmp(verb, "version") == 0) return Version();
-  if (std::strcmp(verb, "readers") == 0) return Readers(config);
-  if (std::strcmp(verb, "demo") == 0) return Demo(config, argc > 3 ? argv[3] : "");
-  if (std::strcmp(verb, "command") == 0 && argc > 4) return EachOnReader(config, argv[3], argc - 4, argv + 4, RunCommand);
-  if (std::strcmp(verb, "write") == 0 && argc > 4) return EachOnReader(config, argv[3], argc - 4, argv + 4, RunWrite);
-  std::fprintf(stderr,
-               "usage: volneda [version | readers [config] | demo [config [reader]] |\n"
-               "                command config reader command... |\n"
-               "                write config reader request...]\n");
-  return 2;
+  std::vector<std::string> args = cli::Arguments(argc, argv);
+  cli::Options opt;
+  std::vector<std::string> words;  // the verb and its arguments
+  bool help = false, version = false, onlyWords = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string &a = args[i];
+    if (onlyWords || a.size() < 2 || a[0] != '-') {
+      words.push_back(a);
+      continue;
+    }
+    // Options take their value as the next word or after '='.
+    std::string name = a, value;
+    bool hasValue = false;
+    size_t eq = a.find('=');
+    if (a.rfind("--", 0) == 0 && eq != std::string::npos) {
+      name = a.substr(0, eq);
+      value = a.substr(eq + 1);
+      hasValue = true;
+    }
+    auto take = [&](std::string &into) {
+      if (hasValue) {
+        into = value;
+        return true;
+      }
+      if (i + 1 >= args.size()) return false;
+      into = args[++i];
+      return true;
+    };
+    std::string v;
+    if (name == "--") {
+      onlyWords = true;
+    } else if (name == "--help" || name == "-h") {
+      help = true;
+    } else if (name == "--version" || name == "-V") {
+      version = true;
+    } else if (name == "--quiet" || name == "-q") {
+      opt.quiet = true;
+    } else if (name == "--verbose" || name == "-v") {
+      opt.verbose = true;
+    } else if (name == "--config") {
+      if (!take(opt.config)) return Usage("--config needs a file");
+    } else if (name == "--reader") {
+      if (!take(opt.reader)) return Usage("--reader needs a name");
+    } else if (name == "--format") {
+      if (!take(v)) return Usage("--format needs table, xml or json");
+      if (v == "table") opt.format = Format::kTable;
+      else if (v == "xml") opt.format = Format::kXml;
+      else if (v == "json") opt.format = Format::kJson;
+      else return Usage("unknown format '" + v + "' (table, xml or json)");
+      opt.formatGiven = true;
+    } else if (name == "--interval") {
+      if (!take(v) || !Number(v, opt.interval)) return Usage("--interval needs a number of milliseconds");
+    } else if (name == "--count") {
+      if (!take(v) || !Number(v, opt.count)) return Usage("--count needs a number of rounds");
+    } else if (name == "--inline") {
+      if (!take(opt.inlineText)) return Usage("--inline needs the request text");
+      opt.inlineGiven = true;
+    } else {
+      return Usage("unknown option '" + a + "'");
+    }
+  }
+  if (opt.quiet && opt.verbose) return Usage("--quiet and --verbose exclude each other");
+  if (!opt.formatGiven && !cli::IsTerminal(stdout)) opt.format = Format::kXml;
+
+  std::string verb = words.empty() ? std::string() : words.front();
+  if (verb == "help") {
+    help = true;
+    words.erase(words.begin());
+    verb = words.empty() ? std::string() : words.front();
+  }
+  if (help) {
+    std::string text;
+    if (verb.empty()) cli::Emit(stdout, cli::Usage());
+    else if (cli::VerbHelp(verb, text)) cli::Emit(stdout, text);
+    else return Usage("no verb '" + verb + "'");
+    return kExitOk;
+  }
+  cli::Tool tool(opt);
+  if (version) return tool.Version();
+  if (verb.empty()) return Usage("a verb is needed");
+  std::vector<std::string> rest(words.begin() + 1, words.end());
+  bool none = rest.empty();
+  if (opt.inlineGiven && verb != "write") return Usage("--inline belongs to write");
+  if (verb == "readers" && none) return tool.Readers();
+  if (verb == "version" && none) return tool.Version();
+  if (verb == "demo" && none) return tool.Demo();
+  if (verb == "identify") return tool.Identify(rest);
+  if (verb == "read") return tool.Read(rest);
+  if (verb == "command" && !none) {
+    std::string command = rest[0];
+    for (size_t i = 1; i < rest.size(); ++i) command += " " + rest[i];
+    return tool.Command(command);
+  }
+  if (verb == "write") return tool.Write(rest);
+  if (verb == "attr") return tool.Attr(rest);
+  if (verb == "watch") return tool.Watch(rest);
+  if (verb == "session") return tool.Session(rest);
+  if (cli::IsVerb(verb)) return Usage("wrong arguments for " + verb + " (volneda " + verb + " --help)");
+  return Usage("no verb '" + verb + "'");
 }

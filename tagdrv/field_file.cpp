@@ -14,6 +14,13 @@ std::string Trim(const std::string &s) {
   return s.substr(b, e - b + 1);
 }
 
+bool PresentIn(const SimTag &tag, uint64_t round) {
+  if (tag.everPresent) return true;
+  for (const auto &r : tag.present)
+    if (round >= r.first && round <= r.second) return true;
+  return false;
+}
+
 std::string SwttOf(const SimTag &tag) {
   if (!tag.swtt.empty()) return tag.swtt;
   std::string out;
@@ -55,6 +62,31 @@ std::string Lower(std::string s) {
   for (char &c : s)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return s;
+}
+
+// "3-10, 15-, 20, -2": inclusive ranges of rounds; an open end reaches
+// the last round there is.  Items that are not of these forms are skipped.
+void ParseRounds(const std::string &value, std::vector<std::pair<uint64_t, uint64_t>> &out) {
+  std::stringstream ss(value);
+  std::string item;
+  while (std::getline(ss, item, ',')) {
+    item = Trim(item);
+    size_t dash = item.find('-');
+    std::string from = Trim(item.substr(0, dash));
+    std::string to = dash == std::string::npos ? from : Trim(item.substr(dash + 1));
+    auto number = [](const std::string &t, uint64_t open, uint64_t &n) {
+      if (t.empty()) {
+        n = open;
+        return true;
+      }
+      if (t.find_first_not_of("0123456789") != std::string::npos || t.size() > 18) return false;
+      n = std::stoull(t);
+      return true;
+    };
+    uint64_t a, b;
+    if (item.empty() || item == "-" || !number(from, 1, a) || !number(to, UINT64_MAX, b) || a > b) continue;
+    out.emplace_back(a, b);
+  }
 }
 
 bool ReadLines(const std::string &path, std::vector<std::string> &lines) {
@@ -116,6 +148,7 @@ bool LoadField(const std::string &path, Field &field) {
     std::string lkey = Lower(key);
     if (kind == "field") {
       if (lkey == "persist") field.persist = value == "1" || Lower(value) == "true" || Lower(value) == "yes";
+      if (lkey == "cycle") field.cycle = static_cast<uint64_t>(std::strtoull(value.c_str(), nullptr, 10));
     } else if (reader) {
       if (lkey == "version") {
         unsigned major = 0, minor = 0;
@@ -170,6 +203,11 @@ bool LoadField(const std::string &path, Field &field) {
         std::stringstream ss(value);
         std::string item;
         while (std::getline(ss, item, ',')) tag->failAddresses.insert(std::atoi(item.c_str()));
+      } else if (lkey == "present") {
+        // Given at all, the key limits the tag to the rounds it names (a
+        // value without a valid range keeps it out of the field).
+        tag->everPresent = false;
+        ParseRounds(value, tag->present);
       } else if (lkey == "fielderror") {
         tag->fieldError = std::atoi(value.c_str());
       }

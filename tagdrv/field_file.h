@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tagdrv {
@@ -26,7 +27,14 @@ struct SimTag {
   int32_t status = 0;            // tagStatus reported for it
   std::set<int32_t> failAddresses;  // fields covering one of these fail
   int32_t fieldError = -20;      // fieldStatus given to such fields
+  // The identify rounds in which the tag is in the field, as inclusive
+  // ranges; `everPresent` when the file does not say (the usual case).
+  bool everPresent = true;
+  std::vector<std::pair<uint64_t, uint64_t>> present;
 };
+
+// Whether the tag is in the field in identify round `round` (from 1).
+bool PresentIn(const SimTag &tag, uint64_t round);
 
 struct SimReader {
   std::string name;
@@ -40,6 +48,7 @@ struct SimReader {
 struct Field {
   std::string path;
   bool persist = false;
+  uint64_t cycle = 0;  // rounds repeat after this many (0: they never do)
   std::vector<SimReader> readers;
 };
 

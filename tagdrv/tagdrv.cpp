@@ -58,6 +58,7 @@ constexpr ErrorText kErrorTexts[] = {
 struct SessionState {
   Field field;
   size_t reader = 0;
+  uint64_t rounds = 0;  // G4Identify calls since the open
 };
 
 // The handle addresses this record, the interface version first, as the
@@ -348,9 +349,14 @@ TAGDRV_API int32_t TAGDRV_CALL G4Identify(G4HANDLE handle, RfidControl *control)
     return 1;
   }
   SimReader &r = s->Reader();
+  // Every identify is a round, the write's and the read's too; with a
+  // cycle the field starts over after that many rounds.
+  uint64_t round = ++s->state->rounds;
+  if (s->state->field.cycle) round = (round - 1) % s->state->field.cycle + 1;
   uint32_t n = 0;
   for (SimTag &tag : r.tags) {
     if (n >= kTagCapacity) break;
+    if (!tagdrv::PresentIn(tag, round)) continue;
     std::memcpy(c->tags[n].id, tag.id, 8);
     c->tags[n].info = &c->infos[n].info;
     TagInfo &info = c->infos[n].info;

@@ -357,3 +357,29 @@ TEST_F(Driver, WritesAreNotPersistedByDefault) {
 }
 
 }  // namespace
+
+// Tags with `present` are in the field only in the rounds it names, one
+// round per identify since the open; `cycle` makes the rounds repeat.
+TEST_F(Driver, PresentRoundsAndCycle) {
+  const std::string tags =
+      "[tag a]\nid = 0A00000000000000\npresent = 3-5, 8\n"
+      "[tag b]\nid = 0B00000000000000\npresent = -2, 10-\n"
+      "[tag c]\nid = 0C00000000000000\npresent = x, 5-3, -\n"
+      "[tag d]\nid = 0D00000000000000\n"
+      "[tag e]\nid = 0E00000000000000\npresent =  7 , 9-9 \n";
+  auto rounds = [&](int n) {
+    std::vector<std::string> seen;
+    for (int r = 0; r < n; ++r) {
+      EXPECT_EQ(Identify(), 0);
+      std::string letters;
+      for (uint32_t t = 0; t < c->foundCount; ++t) letters += static_cast<char>('a' + c->tagTable[t].id[0] - 0x0A);
+      seen.push_back(letters);
+    }
+    return seen;
+  };
+  Open("[reader R1]\n" + tags);
+  EXPECT_EQ(rounds(11), (std::vector<std::string>{"bd", "bd", "ad", "ad", "ad", "d", "de", "ad", "de", "bd", "bd"}));
+  Close();
+  Open("[field]\ncycle = 4\n[reader R1]\n" + tags);
+  EXPECT_EQ(rounds(8), (std::vector<std::string>{"bd", "bd", "ad", "ad", "bd", "bd", "ad", "ad"}));
+}

@@ -1,0 +1,200 @@
+#include "format.h"
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "meanings.h"
+
+namespace cli {
+namespace {
+
+size_t Width(const std::string &s) {
+  size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+// A field's value as JSON: Int fields whose text is a whole number are
+// numbers, everything else the text as the document gives it.
+nlohmann::ordered_json Value(const DocField &f) {
+  if (f.dataType == "Int" && !f.value.empty()) {
+    errno = 0;
+    char *end = nullptr;
+    long long v = std::strtoll(f.value.c_str(), &end, 10);
+    if (errno == 0 && end && *end == 0) return v;
+  }
+  return f.value;
+}
+
+std::string FieldsText(const DocTag &t) {
+  std::string out;
+  for (const DocField &f : t.fields) {
+    if (!out.empty()) out += "  ";
+    out += f.warning.empty() ? f.name + "=" + f.value : "#" + std::to_string(f.entryNr.value_or(-1)) + "?";
+  }
+  return out;
+}
+
+std::string Number(const std::optional<int32_t> &n) { return n ? std::to_string(*n) : std::string(); }
+
+}  // namespace
+
+std::string CodeText(int32_t code) { return std::to_string(code) + " (" + CodeMeaning(code) + ")"; }
+
+std::string StatusLine(const StatusMessage &m) {
+  std::string line = "[" + LevelName(m.level) + "] " + SourceName(m.source) + " " + CodeText(m.code);
+  if (!m.text.empty()) line += ": " + m.text;
+  return line + "\n";
+}
+
+std::string Columns(const std::vector<std::vector<std::string>> &rows, const std::string &indent) {
+  std::vector<size_t> width;
+  for (const auto &row : rows)
+    for (size_t i = 0; i < row.size(); ++i) {
+      if (width.size() <= i) width.push_back(0);
+      width[i] = std::max(width[i], Width(row[i]));
+    }
+  std::string out;
+  for (const auto &row : rows) {
+    std::string line = indent;
+    for (size_t i = 0; i < row.size(); ++i) {
+      line += row[i];
+      if (i + 1 < row.size()) line += std::string(width[i] - Width(row[i]) + 2, ' ');
+    }
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    out += line + "\n";
+  }
+  return out;
+}
+
+std::string DocTable(const ResultDoc &doc) {
+  std::string out = doc.reader + ": " + (doc.tagCount == 1 ? std::string("1 tag") : std::to_string(doc.tagCount) + " tags") +
+                    " (" + IsoDate(doc.date) + " " + doc.time + ", interface " + doc.apiVersion + ")\n";
+  if (doc.tags.empty()) return out;
+  bool hw = false;
+  for (const DocTag &t : doc.tags) hw = hw || !t.hwTagType.empty() || !t.antenna.empty();
+  if (doc.kind == ResultDoc::kIdentify) {
+    std::vector<std::vector<std::string>> rows;
+    rows.push_back(hw ? std::vector<std::string>{"ID", "SWTT", "TYPE", "ANTENNA"} : std::vector<std::string>{"ID", "SWTT"});
+    for (const DocTag &t : doc.tags)
+      rows.push_back(hw ? std::vector<std::string>{t.id, t.swtt, t.hwTagType, t.antenna}
+                        : std::vector<std::string>{t.id, t.swtt});
+    return out + Columns(rows);
+  }
+  for (const DocTag &t : doc.tags) {
+    out += t.id + "  SWTT " + t.swtt;
+    if (hw) out += "  type " + t.hwTagType + "  antenna " + t.antenna;
+    out += "\n";
+    if (t.fields.empty()) continue;
+    std::vector<std::vector<std::string>> rows{{"FIELD", "NAME", "TYPE", "START", "LEN", "STATUS", "VALUE"}};
+    for (const DocField &f : t.fields) {
+      if (!f.warning.empty()) {
+        rows.push_back({Number(f.entryNr), "", "", "", "", "", f.warning});
+        continue;
+      }
+      rows.push_back({f.type == "MEM" ? "mem" : Number(f.entryNr), f.name, f.dataType, Number(f.dataStart),
+                      Number(f.dataLen), Number(f.fieldStatus), f.value});
+    }
+    out += Columns(rows, "  ");
+  }
+  return out;
+}
+
+nlohmann::ordered_json DocJson(const ResultDoc &doc) {
+  nlohmann::ordered_json j = {{"document", doc.kind == ResultDoc::kRead ? "ReadTags" : "IdentifyTags"},
+                      {"reader", doc.reader},
+                      {"tagCount", doc.tagCount},
+                      {"date", doc.date},
+                      {"time", doc.time},
+                      {"apiVersion", doc.apiVersion}};
+  nlohmann::ordered_json tags = nlohmann::ordered_json::array();
+  for (const DocTag &t : doc.tags) {
+    nlohmann::ordered_json tag = {{"id", t.id}, {"swtt", t.swtt}};
+    if (!t.hwTagType.empty()) tag["hwTagType"] = t.hwTagType;
+    if (!t.antenna.empty()) tag["antenna"] = std::strtol(t.antenna.c_str(), nullptr, 16);
+    if (doc.kind == ResultDoc::kRead) {
+      nlohmann::ordered_json fields = nlohmann::ordered_json::array();
+      for (const DocField &f : t.fields) {
+        nlohmann::ordered_json field = nlohmann::ordered_json::object();
+        if (!f.type.empty()) field["type"] = f.type;
+        if (f.entryNr) field["entryNr"] = *f.entryNr;
+        if (!f.warning.empty()) {
+          field["warning"] = f.warning;
+        } else {
+          if (!f.swttMask.empty()) field["swttMask"] = f.swttMask;
+          field["name"] = f.name;
+          field["dataType"] = f.dataType;
+          if (f.dataStart) field["dataStart"] = *f.dataStart;
+          if (f.dataLen) field["dataLen"] = *f.dataLen;
+          if (f.fieldStatus) field["fieldStatus"] = *f.fieldStatus;
+          field["value"] = Value(f);
+        }
+        fields.push_back(std::move(field));
+      }
+      tag["fields"] = std::move(fields);
+    }
+    tags.push_back(std::move(tag));
+  }
+  j["tags"] = std::move(tags);
+  return j;
+}
+
+std::string EventLine(const TagEvent &e) {
+  const DocTag &t = e.seen.tag;
+  std::string line = "round " + std::to_string(e.round) + "  " + ClockTime(e.at) + "  " +
+                     (e.kind == TagEvent::kArrive ? "arrive" : "leave ") + "  " + t.id;
+  if (e.kind == TagEvent::kLeave) {
+    line += "  (seen " + std::to_string(e.seen.timesSeen) + " times, last in round " + std::to_string(e.seen.lastRound) + ")";
+  } else {
+    line += "  SWTT " + t.swtt;
+    if (!t.antenna.empty()) line += "  antenna " + t.antenna;
+    if (!t.fields.empty()) line += "  " + FieldsText(t);
+  }
+  return line + "\n";
+}
+
+nlohmann::ordered_json EventJson(const TagEvent &e) {
+  const DocTag &t = e.seen.tag;
+  nlohmann::ordered_json j = {{"event", e.kind == TagEvent::kArrive ? "arrive" : "leave"},
+                      {"round", e.round},
+                      {"time", IsoTime(e.at)},
+                      {"id", t.id},
+                      {"swtt", t.swtt}};
+  if (!t.antenna.empty()) j["antenna"] = std::strtol(t.antenna.c_str(), nullptr, 16);
+  j["firstSeen"] = IsoTime(e.seen.firstSeen);
+  j["lastSeen"] = IsoTime(e.seen.lastSeen);
+  j["timesSeen"] = e.seen.timesSeen;
+  return j;
+}
+
+std::string WatchTable(const TagTable &table, bool withFields) {
+  std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> head{"", "ID", "SWTT", "ANT", "FIRST SEEN", "LAST SEEN", "SEEN", "STATE"};
+  if (withFields) head.push_back("FIELDS");
+  rows.push_back(head);
+  for (const SeenTag &s : table.Tags()) {
+    std::string mark = " ", state = "in field";
+    if (s.present && s.arrivedRound == table.Round()) {
+      mark = "+";
+      state = "arrived";
+    } else if (!s.present && s.lastRound + 1 == table.Round()) {
+      mark = "-";
+      state = "left";
+    } else if (!s.present) {
+      state = "gone";
+    }
+    std::vector<std::string> row{mark,
+                                 s.tag.id,
+                                 s.tag.swtt,
+                                 s.tag.antenna,
+                                 ClockTime(s.firstSeen),
+                                 ClockTime(s.lastSeen),
+                                 std::to_string(s.timesSeen),
+                                 state};
+    if (withFields) row.push_back(s.present ? FieldsText(s.tag) : "");
+    rows.push_back(row);
+  }
+  return Columns(rows);
+}
+
+}  // namespace cli

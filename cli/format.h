@@ -1,0 +1,38 @@
+// format.h -- how the tool shows what it gets: status lines, result
+// documents as tables and as JSON, the watch's table and its events.
+#ifndef VOLNEDA_CLI_FORMAT_H
+#define VOLNEDA_CLI_FORMAT_H
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "result_doc.h"
+#include "session.h"
+#include "tag_table.h"
+
+namespace cli {
+
+// "[warning] read -3302 (a requested template field ...): Field 5".
+std::string StatusLine(const StatusMessage &m);
+// "-3201 (the command begins with neither ...)".
+std::string CodeText(int32_t code);
+
+// Rows of cells, aligned in columns two blanks apart; widths count
+// characters, not bytes.
+std::string Columns(const std::vector<std::vector<std::string>> &rows, const std::string &indent = "");
+
+std::string DocTable(const ResultDoc &doc);
+// The document's root attributes and one object per tag with its fields;
+// values of fields whose DataType is Int are numbers.
+nlohmann::ordered_json DocJson(const ResultDoc &doc);
+
+std::string EventLine(const TagEvent &e);
+nlohmann::ordered_json EventJson(const TagEvent &e);
+// The watch's table: every tag seen, with its mark for the latest round.
+std::string WatchTable(const TagTable &table, bool withFields);
+
+}  // namespace cli
+
+#endif

@@ -1,0 +1,133 @@
+// The tool's help: its usage, and the syntax and an example of every verb.
+#include <string>
+
+#include "tool.h"
+
+namespace cli {
+namespace {
+
+struct VerbText {
+  const char *name, *syntax, *summary, *details, *example;
+};
+
+constexpr VerbText kVerbs[] = {
+    {"readers", "volneda readers", "list the readers of the reader list",
+     "Prints the readers that the reader list file names, one a line, in its\n"
+     "order; the first is the one the other verbs open without --reader.\n",
+     "volneda --config examples/rfconfig.ini readers"},
+    {"identify", "volneda identify [where] [swtt=MASK] [tagid=ID]", "list the tags in the reader's field",
+     "Runs an identify: every tag in the field, or those whose SWTT identifier\n"
+     "begins with MASK (up to 12 hexadecimal digits), or the one tag ID (16\n"
+     "hexadecimal digits).  The word where may be left out.\n",
+     "volneda identify where swtt=0456"},
+    {"read", "volneda read [SELECT-LIST] [where swtt=MASK | tagid=ID]", "read the fields of the tags in the field",
+     "Without a select list, every field of each tag's template.  A select list\n"
+     "names template fields by number, field(0,1), and raw memory as\n"
+     "mem(NAME,START,LENGTH,TYPE) with TYPE h (hexadecimal), i (integer) or\n"
+     "s (string); quote it for the shell.\n",
+     "volneda read 'field(0,1) mem(head,0,4,h)' where swtt=0456"},
+    {"command", "volneda command TEXT...", "run any command string as the library takes it",
+     "Hands the words, joined by blanks, to the reader as one command, unchanged:\n"
+     "what the command language cannot parse comes back as its result code.\n",
+     "volneda command 'read field(1) where tagid=0456000000000007'"},
+    {"write", "volneda write FILE | - | --inline TEXT", "write tag fields from a WriteTags request",
+     "Carries out a WriteTags request document: from FILE (UTF-8, read by the\n"
+     "library), from standard input (-), or given inline.  The outcome per tag\n"
+     "and per field comes as status messages.\n",
+     "volneda write --inline '<WriteTags><Tag ID=\"0456000000000007\">"
+     "<SWTTField EntryNr=\"1\">1250</SWTTField></Tag></WriteTags>'"},
+    {"attr", "volneda attr get NAME | attr set NAME VALUE", "get or set a reader attribute",
+     "Reads or sets one attribute of the open reader; a value of several words\n"
+     "is joined by blanks.\n",
+     "volneda attr get RFID_SWTT_FILE_NAME"},
+    {"watch", "volneda watch [--interval MS] [--count N] [SELECT-LIST] [where ...]",
+     "follow the tags coming into the field and leaving it",
+     "Repeats an identify (or, with a select list, a read) every MS milliseconds\n"
+     "(default 1000), N times or until Ctrl-C.  On a terminal it shows a live\n"
+     "table: each tag's first and last sighting, how often it was seen, its\n"
+     "antenna, and + for a tag that arrived, - for one that left.  Elsewhere it\n"
+     "prints one line per arrival or departure (JSON lines with --format json,\n"
+     "each round's document with --format xml, and the table at the end with\n"
+     "--format table).  Status information shows with --verbose.\n",
+     "volneda watch --interval 500 --count 10"},
+    {"session", "volneda session [FILE | -]", "run verbs one a line on one open reader",
+     "Reads verbs one a line (readers, identify, read, command, write, attr,\n"
+     "version, help, quit) from FILE or standard input and runs them all on one\n"
+     "open reader, so that a write can be read back.  Any other line goes to the\n"
+     "reader as a command string.  Blank lines and lines starting with # are\n"
+     "skipped.  From a file or a pipe the first failure ends the session, with\n"
+     "its line number; at a terminal it goes on.\n",
+     "printf 'write request.xml\\nread field(1) where tagid=0456000000000007\\n' | volneda session"},
+    {"demo", "volneda demo", "a short tour of the library on the simulated reader",
+     "Lists the readers, identifies and reads the tags of the first one, writes a\n"
+     "tag and reads it back in one session, and watches a few rounds of a field\n"
+     "in which tags arrive and leave, saying what each step shows.\n",
+     "volneda --config examples/rfconfig.ini demo"},
+    {"version", "volneda version", "print the versions of the tool and the library", "", "volneda version"},
+};
+
+const VerbText *Find(const std::string &verb) {
+  for (const VerbText &v : kVerbs)
+    if (verb == v.name) return &v;
+  return nullptr;
+}
+
+}  // namespace
+
+bool IsVerb(const std::string &word) { return Find(word) != nullptr; }
+
+std::string Usage() {
+  std::string out =
+      "usage: volneda [OPTIONS] VERB [ARGUMENTS]\n"
+      "\n"
+      "Drives an RFID reader through the VOLNEDA library.\n"
+      "\n"
+      "Verbs:\n";
+  for (const VerbText &v : kVerbs) {
+    std::string name = v.name;
+    out += "  " + name + std::string(10 - name.size(), ' ') + v.summary + "\n";
+  }
+  out +=
+      "\n"
+      "Options (before or after the verb):\n"
+      "  --config FILE    the reader list (default: RF_RFID_CONFIG, else rfconfig.ini\n"
+      "                   in the current directory)\n"
+      "  --reader NAME    the reader to open (default: the first of the list)\n"
+      "  --format table|xml|json\n"
+      "                   results as a table (the default on a terminal), as the\n"
+      "                   library's XML document (the default elsewhere), or as JSON\n"
+      "  --quiet          no status messages\n"
+      "  --verbose        every status message, and what the tool does\n"
+      "  --help, -h       this text; VERB --help: the verb's syntax and an example\n"
+      "  --version        the versions of the tool and the library\n"
+      "\n"
+      "Status messages go to standard error as they arrive: level, source, result\n"
+      "code with its meaning, and text.  The exit status is 0 on success, 1 when\n"
+      "the library reports a failure (its code and meaning are printed), 2 for a\n"
+      "usage error.\n"
+      "\n"
+      "Environment:\n"
+      "  RF_RFID_CONFIG   the reader list, when --config is not given\n"
+      "  TAGDRV_FIELD     the tag field file of the simulated reader driver\n"
+      "\n"
+      "Examples:\n"
+      "  volneda readers\n"
+      "  volneda --reader DOCK1 identify\n"
+      "  volneda read 'field(0,1) mem(head,0,4,h)' where swtt=0456\n"
+      "  volneda --format json read where tagid=0123456789ABCDEF\n"
+      "  volneda watch --count 5\n";
+  return out;
+}
+
+bool VerbHelp(const std::string &verb, std::string &text) {
+  const VerbText *v = Find(verb);
+  if (!v) return false;
+  std::string summary = v->summary;
+  summary[0] = static_cast<char>(summary[0] - 'a' + 'A');
+  text = std::string("usage: ") + v->syntax + "\n\n" + summary + ".\n";
+  if (*v->details) text += std::string("\n") + v->details;
+  text += std::string("\nExample:\n  ") + v->example + "\n";
+  return true;
+}
+
+}  // namespace cli

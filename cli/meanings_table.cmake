@@ -1,0 +1,73 @@
+# Turns src/meanings/meanings.tsv into the C++ tables of the tool.
+#   cmake -DTSV=meanings.tsv -DOUT=meanings_table.inc -P meanings_table.cmake
+# The output defines three arrays of {number, "name", "text"} records, to be
+# included where the record type `Meaning` is declared: kLevels, kSources
+# and kCodes.  Message records are not needed by the tool and are left out.
+
+file(READ "${TSV}" text)
+# CMake lists split at ';' and are thrown off by brackets; the texts may
+# hold both, so they travel as placeholders until written out.
+string(REPLACE ";" "@SEMI@" text "${text}")
+string(REPLACE "[" "@OPEN@" text "${text}")
+string(REPLACE "]" "@CLOSE@" text "${text}")
+string(REPLACE "\r" "" text "${text}")
+string(REPLACE "\n" ";" lines "${text}")
+
+function(quote value out)
+  string(REPLACE "\\" "\\\\" value "${value}")
+  string(REPLACE "\"" "\\\"" value "${value}")
+  string(REPLACE "@SEMI@" ";" value "${value}")
+  string(REPLACE "@OPEN@" "[" value "${value}")
+  string(REPLACE "@CLOSE@" "]" value "${value}")
+  set(${out} "\"${value}\"" PARENT_SCOPE)
+endfunction()
+
+set(levels "")
+set(sources "")
+set(codes "")
+foreach(line IN LISTS lines)
+  if(line STREQUAL "" OR line MATCHES "^#")
+    continue()
+  endif()
+  string(REPLACE "\t" ";" fields "${line}")
+  list(LENGTH fields n)
+  list(GET fields 0 kind)
+  if(kind STREQUAL "message")
+    continue()
+  endif()
+  if(n LESS 4)
+    message(FATAL_ERROR "${TSV}: a ${kind} record needs at least 4 fields: ${line}")
+  endif()
+  list(GET fields 1 number)
+  list(GET fields 2 name)
+  list(GET fields 3 description)
+  if(NOT number MATCHES "^-?[0-9]+$")
+    message(FATAL_ERROR "${TSV}: not a number: ${number}")
+  endif()
+  quote("${name}" name)
+  quote("${description}" description)
+  set(entry "    {${number}, ${name}, ${description}},\n")
+  if(kind STREQUAL "level")
+    string(APPEND levels "${entry}")
+  elseif(kind STREQUAL "source")
+    string(APPEND sources "${entry}")
+  elseif(kind STREQUAL "code")
+    string(APPEND codes "${entry}")
+  else()
+    message(FATAL_ERROR "${TSV}: unknown record kind ${kind}")
+  endif()
+endforeach()
+
+set(out "// Generated from src/meanings/meanings.tsv by cli/meanings_table.cmake.\n")
+string(APPEND out "constexpr Meaning kLevels[] = {\n${levels}};\n")
+string(APPEND out "constexpr Meaning kSources[] = {\n${sources}};\n")
+string(APPEND out "constexpr Meaning kCodes[] = {\n${codes}};\n")
+# Rewritten only when it changes, so that an edit of a message record does
+# not rebuild the tool.
+if(EXISTS "${OUT}")
+  file(READ "${OUT}" old)
+  if(old STREQUAL out)
+    return()
+  endif()
+endif()
+file(WRITE "${OUT}" "${out}")

@@ -1,0 +1,425 @@
+#include "tool.h"
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+
+#include "console.h"
+#include "format.h"
+#include "meanings.h"
+#include "tag_table.h"
+#include "text.h"
+#include "volneda.h"
+
+namespace cli {
+namespace {
+
+std::string Join(const std::vector<std::string> &words, size_t from = 0, const std::string &between = " ") {
+  std::string out;
+  for (size_t i = from; i < words.size(); ++i) out += (i > from ? between : "") + words[i];
+  return out;
+}
+
+std::string Lower(std::string s) {
+  for (char &c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+// Words of a session line: blanks separate them, single or double quotes
+// group (and are removed).
+std::vector<std::string> Words(const std::string &line) {
+  std::vector<std::string> words;
+  std::string word;
+  bool in = false;
+  char quote = 0;
+  for (char c : line) {
+    if (quote) {
+      if (c == quote) quote = 0;
+      else word += c;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+      in = true;
+    } else if (c == ' ' || c == '\t') {
+      if (in) words.push_back(word);
+      word.clear();
+      in = false;
+    } else {
+      word += c;
+      in = true;
+    }
+  }
+  if (in) words.push_back(word);
+  return words;
+}
+
+std::string ReadAll(std::istream &in) {
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);  // a UTF-8 byte order mark
+  return text;
+}
+
+std::string LibraryVersion() {
+  int32_t major = 0, minor = 0;
+  VOLNEDA_Version(&major, &minor);
+  char b[32];
+  std::snprintf(b, sizeof b, "%d.%02d", major, minor);
+  return b;
+}
+
+}  // namespace
+
+Tool::~Tool() = default;
+
+std::string Tool::ConfigPath() const {
+  if (!opt_.config.empty()) return opt_.config;
+  const char *env = std::getenv("RF_RFID_CONFIG");
+  return env && *env ? env : "rfconfig.ini";
+}
+
+ReaderSession &Tool::Sess() {
+  if (!session_) {
+    Note("reader list: " + ConfigPath());
+    // The library completes a bare template file name with the reader
+    // list's directory; a bare list name has none to give, so it goes as
+    // ./NAME (the same file).
+    std::string config = ConfigPath();
+    if (config.find_first_of("/\\") == std::string::npos) config = "./" + config;
+    session_ = std::make_unique<ReaderSession>(config, [this](const StatusMessage &m) { OnStatus(m); });
+  }
+  return *session_;
+}
+
+void Tool::OnStatus(const StatusMessage &m) {
+  std::lock_guard<std::mutex> g(statusLock_);
+  if (m.level < statusLevel_) return;
+  std::string line = StatusLine(m);
+  if (holdStatus_) {
+    held_.push_back(line);
+    while (held_.size() > 5) held_.pop_front();
+    return;
+  }
+  Emit(stderr, line);
+}
+
+std::string Tool::Explain(int32_t code) {
+  if (FindCode(code) || !session_) return CodeMeaning(code);
+  std::string t = session_->DriverText(code);
+  return t.empty() ? CodeMeaning(code) : "reader driver: " + t;
+}
+
+int Tool::Fail(const std::string &what, int32_t code) {
+  if (session_) session_->Flush();
+  std::string meaning = Explain(code);
+  Emit(stderr, "volneda: " + what + ": " + std::to_string(code) + " (" + meaning + ")\n");
+  if (opt_.format == Format::kJson) Json({{"operation", what}, {"code", code}, {"meaning", meaning}});
+  return kExitFailed;
+}
+
+void Tool::Out(const std::string &text) {
+  if (session_) session_->Flush();
+  Emit(stdout, text);
+}
+
+void Tool::Note(const std::string &text) {
+  if (opt_.verbose) Emit(stderr, "volneda: " + text + "\n");
+}
+
+void Tool::Json(nlohmann::ordered_json j) {
+  // Invalid UTF-8 cannot come from the library's UTF-16; replace rather
+  // than throw all the same.
+  Out((jsonLines_ ? j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
+                  : j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)) + "\n");
+}
+
+bool Tool::EnsureOpen() {
+  ReaderSession &s = Sess();
+  if (s.IsOpen()) return true;
+  std::string reader = opt_.reader;
+  ReaderList list;
+  if (reader.empty()) {
+    list = s.Readers();
+    if (list.code != 0) {
+      Fail("no reader to open: the reader list " + ConfigPath() + " gives none (name one with --reader, "
+           "or the list with --config FILE or RF_RFID_CONFIG)", list.code);
+      return false;
+    }
+    reader = list.names.front();
+  }
+  Note("opening reader " + reader);
+  int32_t r = s.Open(reader);
+  if (r == 0) return true;
+  if (list.names.empty()) list = s.Readers();
+  Fail("cannot open reader " + reader, r);
+  Emit(stderr, "volneda: the reader list " + ConfigPath() +
+                   (list.code == 0 ? " holds: " + Join(list.names, 0, ", ") : " cannot be read: " + CodeText(list.code)) +
+                   "\n");
+  return false;
+}
+
+int Tool::Version() {
+  std::string lib = LibraryVersion();
+  if (opt_.format == Format::kJson) {
+    Json({{"tool", VOLNEDA_TOOL_VERSION}, {"library", lib}});
+  } else {
+    Out(std::string("volneda ") + VOLNEDA_TOOL_VERSION + "\nVOLNEDA library " + lib + "\n");
+  }
+  return kExitOk;
+}
+
+int Tool::Readers() {
+  ReaderList list = Sess().Readers();
+  if (list.code != 0) return Fail("cannot list the readers of " + ConfigPath(), list.code);
+  if (opt_.format == Format::kJson) {
+    Json({{"config", ConfigPath()}, {"readers", list.names}});
+  } else {
+    std::string out;
+    for (const std::string &n : list.names) out += n + "\n";
+    Out(out);
+  }
+  return kExitOk;
+}
+
+int Tool::ShowResult(const std::string &command, const CommandResult &r) {
+  if (r.code != 0) return Fail(command, r.code);
+  ResultDoc doc;
+  if (opt_.format == Format::kXml) {
+    Out(r.xml);
+  } else if (!ParseResultDoc(r.xml, doc)) {
+    return Fail(command + ": the result document cannot be read", -1);
+  } else if (opt_.format == Format::kJson) {
+    nlohmann::ordered_json j = {{"command", command}, {"code", 0}};
+    j.update(DocJson(doc));
+    Json(std::move(j));
+  } else {
+    Out(DocTable(doc));
+  }
+  return kExitOk;
+}
+
+int Tool::Command(const std::string &command) {
+  if (!EnsureOpen()) return kExitFailed;
+  Note("command: " + command);
+  CommandResult r = Sess().Command(command);
+  return ShowResult(command, r);
+}
+
+int Tool::Identify(const std::vector<std::string> &args) {
+  std::string where = Join(args);
+  // "identify swtt=0456" reads as "identify where swtt=0456".
+  if (!where.empty() && Lower(where).rfind("where", 0) != 0) where = "where " + where;
+  return Command(where.empty() ? "identify" : "identify " + where);
+}
+
+int Tool::Read(const std::vector<std::string> &args) {
+  std::string rest = Join(args);
+  return Command(rest.empty() ? "read" : "read " + rest);
+}
+
+int Tool::Write(const std::vector<std::string> &args) {
+  std::string request;
+  std::string what;
+  if (opt_.inlineGiven) {
+    if (!args.empty()) {
+      Emit(stderr, "volneda: write takes either --inline TEXT or FILE, not both\n");
+      return kExitUsage;
+    }
+    request = opt_.inlineText;
+    what = "write --inline";
+  } else if (args.size() != 1) {
+    Emit(stderr, "volneda: write needs one request: FILE, - or --inline TEXT (volneda write --help)\n");
+    return kExitUsage;
+  } else if (args[0] == "-") {
+    request = ReadAll(std::cin);
+    what = "write -";
+  } else {
+    // The library reads the file itself (UTF-8).
+    request = "@" + args[0];
+    what = "write " + args[0];
+  }
+  if (!EnsureOpen()) return kExitFailed;
+  int32_t r = Sess().Write(request);
+  if (r != 0) return Fail(what, r);
+  // Silent on success in the other formats: the status messages tell.
+  if (opt_.format == Format::kJson) Json({{"operation", what}, {"code", 0}, {"meaning", CodeMeaning(0)}});
+  return kExitOk;
+}
+
+int Tool::Attr(const std::vector<std::string> &args) {
+  bool get = args.size() == 2 && args[0] == "get";
+  bool set = args.size() >= 3 && args[0] == "set";
+  if (!get && !set) {
+    Emit(stderr, "volneda: attr get NAME | attr set NAME VALUE (volneda attr --help)\n");
+    return kExitUsage;
+  }
+  if (!EnsureOpen()) return kExitFailed;
+  const std::string &name = args[1];
+  std::string value = set ? Join(args, 2) : std::string();
+  int32_t r = set ? Sess().SetAttribute(name, value) : Sess().GetAttribute(name, value);
+  if (r != 0) return Fail("attr " + args[0] + " " + name, r);
+  if (opt_.format == Format::kJson) Json({{"attribute", name}, {"value", value}, {"code", 0}});
+  else if (opt_.format == Format::kXml && get) Out(value + "\n");
+  else Out(name + " = " + value + "\n");
+  return kExitOk;
+}
+
+int Tool::Watch(const std::vector<std::string> &args) {
+  std::string rest = Join(args);
+  std::string command = rest.empty() ? "identify"
+                        : Lower(rest).rfind("where", 0) == 0 ? "identify " + rest
+                                                             : "read " + rest;
+  if (opt_.interval < 0 || opt_.count < 0) {
+    Emit(stderr, "volneda: --interval and --count take numbers of 0 or more\n");
+    return kExitUsage;
+  }
+  // Information messages would come every round: they take --verbose.
+  if (!opt_.verbose && !opt_.quiet) statusLevel_ = 1;
+  bool live = liveWatch_ && IsTerminal(stdout) && opt_.format == Format::kTable;
+  bool withFields = command.rfind("read", 0) == 0;
+  jsonLines_ = true;
+  if (!EnsureOpen()) return kExitFailed;
+  CatchInterrupt();
+  if (live) {
+    std::lock_guard<std::mutex> g(statusLock_);
+    holdStatus_ = true;
+  }
+  TagTable table;
+  int status = kExitOk;
+  while (!Interrupted()) {
+    auto started = std::chrono::steady_clock::now();
+    CommandResult r = Sess().Command(command);
+    if (r.code != 0) {
+      if (live) {
+        std::lock_guard<std::mutex> g(statusLock_);
+        holdStatus_ = false;
+        for (const std::string &line : held_) Emit(stderr, line);
+        held_.clear();
+      }
+      status = Fail(command, r.code);
+      break;
+    }
+    ResultDoc doc;
+    ParseResultDoc(r.xml, doc);
+    std::vector<TagEvent> events = table.Update(doc, Clock::now());
+    if (live) {
+      Sess().Flush();
+      std::string screen = "\x1b[H\x1b[2J";
+      screen += Sess().Reader() + "  " + command + "  round " + std::to_string(table.Round()) +
+                (opt_.count ? "/" + std::to_string(opt_.count) : "") + "  every " + std::to_string(opt_.interval) +
+                " ms  " + std::to_string(table.PresentCount()) + " in the field  (Ctrl-C stops)\n\n";
+      screen += WatchTable(table, withFields);
+      std::lock_guard<std::mutex> g(statusLock_);
+      if (!held_.empty()) screen += "\n";
+      for (const std::string &line : held_) screen += line;
+      held_.clear();
+      Emit(stdout, screen);
+    } else if (opt_.format == Format::kXml && opt_.formatGiven) {
+      Out(r.xml);
+    } else {
+      std::string lines;
+      for (const TagEvent &e : events)
+        lines += opt_.format == Format::kJson ? EventJson(e).dump() + "\n" : EventLine(e);
+      if (!lines.empty()) Out(lines);
+    }
+    if (opt_.count && static_cast<long>(table.Round()) >= opt_.count) break;
+    auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    if (!SleepUnlessInterrupted(opt_.interval - static_cast<long>(spent.count()))) break;
+  }
+  {
+    std::lock_guard<std::mutex> g(statusLock_);
+    holdStatus_ = false;
+  }
+  if (!live && opt_.format == Format::kTable && opt_.formatGiven && status == kExitOk)
+    Out(WatchTable(table, withFields));
+  return status;
+}
+
+int Tool::RunLine(const std::string &raw, bool &quit) {
+  std::string line = Trim(raw);
+  if (line.empty() || line[0] == '#') return kExitOk;
+  size_t cut = line.find_first_of(" \t");
+  std::string verb = Lower(line.substr(0, cut));
+  std::string rest = cut == std::string::npos ? std::string() : Trim(line.substr(cut));
+  std::vector<std::string> words = Words(rest);
+  if (verb == "quit" || verb == "exit") {
+    quit = true;
+    return kExitOk;
+  }
+  if (verb == "readers") return Readers();
+  if (verb == "version") return Version();
+  if (verb == "identify") return Identify(rest.empty() ? std::vector<std::string>{} : std::vector<std::string>{rest});
+  if (verb == "read") return Read(rest.empty() ? std::vector<std::string>{} : std::vector<std::string>{rest});
+  if (verb == "command") return Command(rest);
+  if (verb == "attr") return Attr(words);
+  if (verb == "write") {
+    if (words.size() == 1 && words[0] == "-") {
+      Emit(stderr, "volneda: write - cannot be used in a session: give a file or --inline TEXT\n");
+      return kExitUsage;
+    }
+    Options keep = opt_;
+    if (Lower(rest).rfind("--inline", 0) == 0) {
+      opt_.inlineGiven = true;
+      opt_.inlineText = Trim(rest.substr(8));
+      words.clear();
+    }
+    int r = Write(words);
+    opt_.inlineGiven = keep.inlineGiven;
+    opt_.inlineText = keep.inlineText;
+    return r;
+  }
+  if (verb == "help") {
+    std::string text;
+    Out(VerbHelp(Lower(rest), text) ? text : Usage());
+    return kExitOk;
+  }
+  if (verb == "session" || verb == "watch" || verb == "demo") {
+    Emit(stderr, "volneda: " + verb + " cannot run inside a session\n");
+    return kExitUsage;
+  }
+  // Anything else goes to the reader as a command, as it stands: the
+  // library's parser says what is wrong with it.
+  return Command(line);
+}
+
+int Tool::Session(const std::vector<std::string> &args) {
+  if (args.size() > 1) {
+    Emit(stderr, "volneda: session takes one file (or - for standard input)\n");
+    return kExitUsage;
+  }
+  std::ifstream file;
+  bool fromStdin = args.empty() || args[0] == "-";
+  if (!fromStdin) {
+    file.open(args[0], std::ios::binary);
+    if (!file) {
+      Emit(stderr, "volneda: cannot read " + args[0] + "\n");
+      return kExitFailed;
+    }
+  }
+  std::istream &in = fromStdin ? std::cin : file;
+  // At a terminal the session goes on after a failure; from a file or a
+  // pipe the first failure ends it, with its line.
+  bool interactive = fromStdin && IsTerminal(stdin);
+  if (opt_.format == Format::kJson) jsonLines_ = true;
+  int status = kExitOk;
+  std::string line;
+  bool quit = false;
+  for (long number = 1; !quit; ++number) {
+    if (interactive) Emit(stderr, "volneda> ");
+    if (!std::getline(in, line)) break;
+    if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+    int r = RunLine(line, quit);
+    if (r == kExitOk) continue;
+    status = r;
+    if (interactive) continue;
+    Emit(stderr, "volneda: session stopped at line " + std::to_string(number) + "\n");
+    break;
+  }
+  if (interactive) Emit(stderr, "\n");
+  return status;
+}
+
+}  // namespace cli
