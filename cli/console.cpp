@@ -27,10 +27,10 @@ namespace {
 std::atomic<bool> g_interrupted{false};
 std::mutex g_write;
 
-extern "C" void OnInterrupt(int) {
+extern "C" void OnInterrupt(int which) {
   g_interrupted = true;
   // A second Ctrl-C ends the process the usual way.
-  std::signal(SIGINT, SIG_DFL);
+  std::signal(which, SIG_DFL);
 }
 
 }  // namespace
@@ -83,7 +83,10 @@ std::tm LocalTime(std::time_t t) {
 
 #endif
 
-void CatchInterrupt() { std::signal(SIGINT, OnInterrupt); }
+void CatchInterrupt() {
+  std::signal(SIGINT, OnInterrupt);
+  std::signal(SIGTERM, OnInterrupt);
+}
 
 bool Interrupted() { return g_interrupted; }
 

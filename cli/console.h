@@ -18,8 +18,8 @@ std::vector<std::string> Arguments(int argc, char **argv);
 
 bool IsTerminal(std::FILE *stream);
 
-// Ctrl-C (SIGINT) sets a flag instead of ending the process, so that a
-// watch can close the reader in order.
+// Ctrl-C (SIGINT) and SIGTERM set a flag instead of ending the process,
+// so that a watch or a server can close the reader in order.
 void CatchInterrupt();
 bool Interrupted();
 // Sleeps up to ms milliseconds; returns early (false) when interrupted.

@@ -173,16 +173,9 @@ std::string WatchTable(const TagTable &table, bool withFields) {
   if (withFields) head.push_back("FIELDS");
   rows.push_back(head);
   for (const SeenTag &s : table.Tags()) {
-    std::string mark = " ", state = "in field";
-    if (s.present && s.arrivedRound == table.Round()) {
-      mark = "+";
-      state = "arrived";
-    } else if (!s.present && s.lastRound + 1 == table.Round()) {
-      mark = "-";
-      state = "left";
-    } else if (!s.present) {
-      state = "gone";
-    }
+    static const char *const kMarks[][2] = {{"+", "arrived"}, {" ", "in field"}, {"-", "left"}, {" ", "gone"}};
+    const char *const *m = kMarks[static_cast<int>(MarkOf(table, s))];
+    std::string mark = m[0], state = m[1];
     std::vector<std::string> row{mark,
                                  s.tag.id,
                                  s.tag.swtt,
@@ -195,6 +188,25 @@ std::string WatchTable(const TagTable &table, bool withFields) {
     rows.push_back(row);
   }
   return Columns(rows);
+}
+
+nlohmann::ordered_json TagTableJson(const TagTable &table) {
+  static const char *const kStates[] = {"arrived", "present", "left", "gone"};
+  nlohmann::ordered_json tags = nlohmann::ordered_json::array();
+  for (const SeenTag &s : table.Tags()) {
+    std::string mask;
+    for (const DocField &f : s.tag.fields)
+      if (mask.empty()) mask = f.swttMask;
+    nlohmann::ordered_json t = {{"id", s.tag.id}, {"swtt", s.tag.swtt}, {"template", mask}};
+    t["hwTagType"] = s.tag.hwTagType;
+    if (!s.tag.antenna.empty()) t["antenna"] = std::strtol(s.tag.antenna.c_str(), nullptr, 16);
+    t["firstSeen"] = IsoTime(s.firstSeen);
+    t["lastSeen"] = IsoTime(s.lastSeen);
+    t["timesSeen"] = s.timesSeen;
+    t["state"] = kStates[static_cast<int>(MarkOf(table, s))];
+    tags.push_back(std::move(t));
+  }
+  return {{"round", table.Round()}, {"present", table.PresentCount()}, {"tags", std::move(tags)}};
 }
 
 }  // namespace cli

@@ -32,6 +32,10 @@ std::string EventLine(const TagEvent &e);
 nlohmann::ordered_json EventJson(const TagEvent &e);
 // The watch's table: every tag seen, with its mark for the latest round.
 std::string WatchTable(const TagTable &table, bool withFields);
+// The same as JSON: the round, the number in the field, and per tag its
+// identifiers, template mask (from a read's fields), antenna, sightings and
+// state (arrived, present, left, gone).
+nlohmann::ordered_json TagTableJson(const TagTable &table);
 
 }  // namespace cli
 

@@ -58,6 +58,15 @@ constexpr VerbText kVerbs[] = {
      "skipped.  From a file or a pipe the first failure ends the session, with\n"
      "its line number; at a terminal it goes on.\n",
      "printf 'write request.xml\\nread field(1) where tagid=0456000000000007\\n' | volneda session"},
+    {"serve", "volneda serve [--config FILE] [--listen ADDR:PORT]", "the reader console in the browser",
+     "Serves a page (built into the tool) and its JSON API at ADDR:PORT, by\n"
+     "default 127.0.0.1:8080 (port 0: any free one; the address is printed).\n"
+     "The page lists the readers, opens one, shows the tags in its field live,\n"
+     "decodes a tag's fields and memory, writes fields, runs any command and\n"
+     "shows every status message with its meaning.  On any other address than\n"
+     "127.0.0.1 every request needs the access token printed at start (open the\n"
+     "printed address with ?token=...).  Ctrl-C stops it and closes the reader.\n",
+     "volneda --config examples/rfconfig.ini serve --listen 127.0.0.1:8080"},
     {"demo", "volneda demo", "a short tour of the library on the simulated reader",
      "Lists the readers, identifies and reads the tags of the first one, writes a\n"
      "tag and reads it back in one session, and watches a few rounds of a field\n"
@@ -100,6 +109,8 @@ std::string Usage() {
       "  --verbose        every status message, and what the tool does\n"
       "  --help, -h       this text; VERB --help: the verb's syntax and an example\n"
       "  --version        the versions of the tool and the library\n"
+      "  --listen ADDR:PORT\n"
+      "                   where serve listens (default 127.0.0.1:8080)\n"
       "\n"
       "Status messages go to standard error as they arrive: level, source, result\n"
       "code with its meaning, and text.  The exit status is 0 on success, 1 when\n"

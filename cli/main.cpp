@@ -83,6 +83,8 @@ int main(int argc, char **argv) {
       if (!take(v) || !Number(v, opt.interval)) return Usage("--interval needs a number of milliseconds");
     } else if (name == "--count") {
       if (!take(v) || !Number(v, opt.count)) return Usage("--count needs a number of rounds");
+    } else if (name == "--listen") {
+      if (!take(opt.listen)) return Usage("--listen needs ADDR:PORT");
     } else if (name == "--inline") {
       if (!take(opt.inlineText)) return Usage("--inline needs the request text");
       opt.inlineGiven = true;
@@ -112,6 +114,7 @@ int main(int argc, char **argv) {
   std::vector<std::string> rest(words.begin() + 1, words.end());
   bool none = rest.empty();
   if (opt.inlineGiven && verb != "write") return Usage("--inline belongs to write");
+  if (!opt.listen.empty() && verb != "serve") return Usage("--listen belongs to serve");
   if (verb == "readers" && none) return tool.Readers();
   if (verb == "version" && none) return tool.Version();
   if (verb == "demo" && none) return tool.Demo();
@@ -126,6 +129,14 @@ int main(int argc, char **argv) {
   if (verb == "attr") return tool.Attr(rest);
   if (verb == "watch") return tool.Watch(rest);
   if (verb == "session") return tool.Session(rest);
+  if (verb == "serve") {
+#ifdef VOLNEDA_SERVE
+    return cli::Serve(opt, rest);
+#else
+    cli::Emit(stderr, "volneda: serve is not part of this build (it needs cpp-httplib)\n");
+    return cli::kExitFailed;
+#endif
+  }
   if (cli::IsVerb(verb)) return Usage("wrong arguments for " + verb + " (volneda " + verb + " --help)");
   return Usage("no verb '" + verb + "'");
 }

@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "meanings.h"
 #include "text.h"
 
 namespace cli {
@@ -169,6 +170,12 @@ std::string ReaderSession::DriverText(int32_t code) {
   std::string t = FromApi(text, 113);
   // The library's own words for "the driver has no text for it".
   return t == "Unable to retieve Errorstring detail" ? std::string() : t;
+}
+
+std::string ReaderSession::Meaning(int32_t code) {
+  if (FindCode(code)) return CodeMeaning(code);
+  std::string t = DriverText(code);
+  return t.empty() ? CodeMeaning(code) : "reader driver: " + t;
 }
 
 }  // namespace cli

@@ -61,6 +61,9 @@ class ReaderSession {
   // The driver's text for one of its codes; empty when it has none or no
   // reader is open.
   std::string DriverText(int32_t code);
+  // The meaning of a code: the library's table, else the driver's text
+  // ("reader driver: ..."), else the table's word for other codes.
+  std::string Meaning(int32_t code);
 
   // Returns once every status message posted so far has gone through the
   // handler, so that output written after it follows them.

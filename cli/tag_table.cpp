@@ -52,6 +52,11 @@ size_t TagTable::PresentCount() const {
   return n;
 }
 
+Mark MarkOf(const TagTable &table, const SeenTag &s) {
+  if (s.present) return s.arrivedRound == table.Round() ? Mark::kArrived : Mark::kPresent;
+  return s.lastRound + 1 == table.Round() ? Mark::kLeft : Mark::kGone;
+}
+
 std::string ClockTime(Clock::time_point t) {
   std::tm tm = LocalTime(Clock::to_time_t(t));
   char b[16];

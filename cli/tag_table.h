@@ -46,6 +46,15 @@ class TagTable {
   uint64_t round_ = 0;
 };
 
+// How a tag stands after the table's latest round.
+enum class Mark {
+  kArrived,  // came into the field in the latest round
+  kPresent,  // in the field since an earlier round
+  kLeft,     // left the field in the latest round
+  kGone,     // left it before
+};
+Mark MarkOf(const TagTable &table, const SeenTag &s);
+
 // "20:35:16" in local time.
 std::string ClockTime(Clock::time_point t);
 // "2026-12-07T20:35:16.123" in local time.

@@ -63,6 +63,8 @@ std::string ReadAll(std::istream &in) {
   return text;
 }
 
+}  // namespace
+
 std::string LibraryVersion() {
   int32_t major = 0, minor = 0;
   VOLNEDA_Version(&major, &minor);
@@ -71,25 +73,28 @@ std::string LibraryVersion() {
   return b;
 }
 
-}  // namespace
-
-Tool::~Tool() = default;
-
-std::string Tool::ConfigPath() const {
-  if (!opt_.config.empty()) return opt_.config;
+std::string ConfigPath(const Options &opt) {
+  if (!opt.config.empty()) return opt.config;
   const char *env = std::getenv("RF_RFID_CONFIG");
   return env && *env ? env : "rfconfig.ini";
 }
 
+std::string ConfigForLibrary(const std::string &path) {
+  // The library completes a bare template file name with the reader list's
+  // directory; a bare list name has none to give, so it goes as ./NAME (the
+  // same file).
+  return path.find_first_of("/\\") == std::string::npos ? "./" + path : path;
+}
+
+Tool::~Tool() = default;
+
+std::string Tool::ConfigPath() const { return cli::ConfigPath(opt_); }
+
 ReaderSession &Tool::Sess() {
   if (!session_) {
     Note("reader list: " + ConfigPath());
-    // The library completes a bare template file name with the reader
-    // list's directory; a bare list name has none to give, so it goes as
-    // ./NAME (the same file).
-    std::string config = ConfigPath();
-    if (config.find_first_of("/\\") == std::string::npos) config = "./" + config;
-    session_ = std::make_unique<ReaderSession>(config, [this](const StatusMessage &m) { OnStatus(m); });
+    session_ = std::make_unique<ReaderSession>(ConfigForLibrary(ConfigPath()),
+                                               [this](const StatusMessage &m) { OnStatus(m); });
   }
   return *session_;
 }
@@ -106,11 +111,7 @@ void Tool::OnStatus(const StatusMessage &m) {
   Emit(stderr, line);
 }
 
-std::string Tool::Explain(int32_t code) {
-  if (FindCode(code) || !session_) return CodeMeaning(code);
-  std::string t = session_->DriverText(code);
-  return t.empty() ? CodeMeaning(code) : "reader driver: " + t;
-}
+std::string Tool::Explain(int32_t code) { return session_ ? session_->Meaning(code) : CodeMeaning(code); }
 
 int Tool::Fail(const std::string &what, int32_t code) {
   if (session_) session_->Flush();

@@ -28,6 +28,7 @@ struct Options {
   long interval = 1000, count = 0;  // watch
   bool inlineGiven = false;         // write --inline
   std::string inlineText;
+  std::string listen;               // serve: ADDR:PORT (empty: 127.0.0.1:8080)
 };
 
 // Exit statuses.
@@ -80,6 +81,17 @@ class Tool {
   int statusLevel_;  // the lowest level of status message shown
   std::deque<std::string> held_;
 };
+
+// The reader list file the library reads: --config, else RF_RFID_CONFIG,
+// else rfconfig.ini.
+std::string ConfigPath(const Options &opt);
+// The path as it is handed to the library (a bare name as ./NAME).
+std::string ConfigForLibrary(const std::string &path);
+// "1.23".
+std::string LibraryVersion();
+
+// volneda serve: the reader console in the browser (serve.cpp).
+int Serve(const Options &opt, const std::vector<std::string> &args);
 
 // Help: the tool's usage, and one verb's.  False for an unknown verb.
 std::string Usage();

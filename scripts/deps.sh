@@ -8,6 +8,8 @@ set -u
 need=(g++ cmake ninja-build libgtest-dev libgmock-dev pkg-config junit4 libhamcrest-java libbenchmark-dev)
 # The volneda tool's JSON output; the Python package's tests.
 need+=(nlohmann-json3-dev python3-pytest)
+# volneda serve (the reader console) and its tests in a real browser.
+need+=(libcpp-httplib-dev chromium chromium-driver python3-selenium)
 need+=("$@")
 
 missing=()

@@ -9,7 +9,7 @@ import pytest
 
 TOOL = os.environ.get("VOLNEDA_TOOL", "build/bin/volneda")
 EXAMPLES = os.path.join(os.environ.get("VOLNEDA_SOURCE_DIR", "."), "examples")
-VERBS = ["readers", "identify", "read", "command", "write", "attr", "watch", "session", "demo", "version"]
+VERBS = ["readers", "identify", "read", "command", "write", "attr", "watch", "session", "serve", "demo", "version"]
 CARTON = "0456000000000007"
 MULLER = '<WriteTags><Tag ID="%s"><MEMField MemStart="48">Müller</MEMField></Tag></WriteTags>' % CARTON
 

@@ -1,0 +1,366 @@
+// volneda serve: the reader console in the browser.  An HTTP server
+// (cpp-httplib) that serves the page built into the tool and the JSON API of
+// web_console.h, with the status messages and the watch's rounds pushed to
+// the page as server-sent events.
+#include <httplib.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <random>
+#include <thread>
+
+#include "console.h"
+#include "text.h"
+#include "tool.h"
+#include "web_console.h"
+
+namespace cli {
+namespace {
+
+struct WebFile {
+  const char *path, *type, *data;
+  size_t size;
+};
+// kWebFiles: the files of cli/web, turned into C++ at build time.
+#include "web_files.inc"
+
+constexpr int kDefaultPort = 8080;
+constexpr size_t kThreads = 16, kMaxStreams = 8, kMaxBody = 64 * 1024;
+constexpr auto kStreamPing = std::chrono::seconds(15);
+
+// The page may load its own files and talk to its own server, nothing else.
+constexpr const char *kPagePolicy =
+    "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' data:; connect-src 'self'; "
+    "base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
+
+struct Endpoint {
+  std::string host;
+  int port = kDefaultPort;
+};
+
+// PORT, ADDR:PORT or [IPV6]:PORT.
+bool ParseListen(const std::string &text, Endpoint &e) {
+  std::string port = text;
+  if (!text.empty() && text[0] == '[') {
+    size_t close = text.find("]:");
+    if (close == std::string::npos) return false;
+    e.host = text.substr(1, close - 1);
+    port = text.substr(close + 2);
+  } else if (size_t colon = text.rfind(':'); colon != std::string::npos) {
+    e.host = text.substr(0, colon);
+    port = text.substr(colon + 1);
+  } else {
+    e.host = "127.0.0.1";
+  }
+  if (e.host.empty() || port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  e.port = std::atoi(port.c_str());
+  return e.port <= 65535;
+}
+
+// The default address needs no token: only this machine reaches it.  Any
+// other one, 127.0.0.2 included, does.
+bool NeedsToken(const std::string &host) { return host != "127.0.0.1" && host != "localhost" && host != "::1"; }
+
+std::string NewToken() {
+  std::random_device random;
+  std::string token;
+  for (int i = 0; i < 8; ++i) {
+    char b[9];
+    std::snprintf(b, sizeof b, "%08x", static_cast<unsigned>(random()));
+    token += b;
+  }
+  return token;
+}
+
+// Compares without stopping at the first difference.
+bool SameToken(const std::string &a, const std::string &b) {
+  if (a.size() != b.size()) return false;
+  unsigned char diff = 0;
+  for (size_t i = 0; i < a.size(); ++i) diff |= static_cast<unsigned char>(a[i] ^ b[i]);
+  return diff == 0;
+}
+
+std::string CookieValue(const httplib::Request &req, const std::string &name) {
+  std::string cookies = req.get_header_value("Cookie");
+  size_t at = 0;
+  while (at < cookies.size()) {
+    size_t end = cookies.find(';', at);
+    if (end == std::string::npos) end = cookies.size();
+    std::string pair = Trim(cookies.substr(at, end - at));
+    if (pair.rfind(name + "=", 0) == 0) return pair.substr(name.size() + 1);
+    at = end + 1;
+  }
+  return std::string();
+}
+
+void Reply(httplib::Response &res, int status, const Json &j) {
+  res.status = status;
+  res.set_content(j.dump(-1, ' ', false, Json::error_handler_t::replace), "application/json");
+}
+
+Json Body(const httplib::Request &req) {
+  Json j = req.body.empty() ? Json::object() : Json::parse(req.body);
+  if (!j.is_object()) throw BadRequest("the request body is a JSON object");
+  return j;
+}
+
+long NumberParam(const httplib::Request &req, const char *name, long fallback) {
+  if (!req.has_param(name)) return fallback;
+  std::string v = req.get_param_value(name);
+  if (v.empty() || v.size() > 9 || v.find_first_not_of("0123456789") != std::string::npos)
+    throw BadRequest(std::string(name) + ": a number");
+  return std::strtol(v.c_str(), nullptr, 10);
+}
+
+std::vector<WriteItem> WriteItems(const Json &body) {
+  std::vector<WriteItem> items;
+  for (const Json &f : body.value("fields", Json::array())) {
+    WriteItem w;
+    w.entryNr = f.at("entryNr").get<int32_t>();
+    w.value = f.at("value").get<std::string>();
+    items.push_back(w);
+  }
+  for (const Json &m : body.value("memory", Json::array())) {
+    WriteItem w;
+    w.kind = WriteItem::kMemory;
+    w.start = m.at("start").get<int32_t>();
+    w.length = m.at("length").get<int32_t>();
+    std::string type = m.value("type", std::string("s"));
+    w.type = type.empty() ? ' ' : static_cast<char>(std::tolower(static_cast<unsigned char>(type[0])));
+    if (w.type != 'h' && w.type != 'i' && w.type != 's') throw BadRequest("memory type: h, i or s");
+    w.value = m.at("value").get<std::string>();
+    items.push_back(w);
+  }
+  return items;
+}
+
+class ConsoleServer {
+ public:
+  ConsoleServer(const Endpoint &at, WebConsole &console, EventHub &hub)
+      : at_(at), console_(console), hub_(hub), token_(NeedsToken(at.host) ? NewToken() : std::string()) {
+    cookie_ = "volneda_token_" + std::to_string(at.port);
+    server_.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
+    server_.set_payload_max_length(kMaxBody);
+    server_.set_keep_alive_timeout(2);
+    server_.set_default_headers({{"Cache-Control", "no-store"},
+                                 {"X-Content-Type-Options", "nosniff"},
+                                 {"Referrer-Policy", "no-referrer"},
+                                 {"X-Frame-Options", "DENY"}});
+    server_.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &res) {
+      return Admit(req, res) ? httplib::Server::HandlerResponse::Unhandled : httplib::Server::HandlerResponse::Handled;
+    });
+    server_.set_error_handler([](const httplib::Request &, httplib::Response &res) {
+      if (!res.body.empty()) return;
+      Reply(res, res.status, {{"error", res.status == 404 ? "no such page or API here (see docs/console.md)"
+                                        : res.status == 413 ? "the request is too large"
+                                                            : "HTTP status " + std::to_string(res.status)}});
+    });
+    Routes();
+  }
+
+  // Binds the address (port 0: any free one); false when it cannot.
+  bool Bind() {
+    if (at_.port == 0) {
+      int port = server_.bind_to_any_port(at_.host);
+      if (port < 0) return false;
+      at_.port = port;
+      cookie_ = "volneda_token_" + std::to_string(port);
+      return true;
+    }
+    return server_.bind_to_port(at_.host, at_.port);
+  }
+  void Listen() { server_.listen_after_bind(); }
+  void Stop() { server_.stop(); }
+
+  const Endpoint &At() const { return at_; }
+  const std::string &Token() const { return token_; }
+
+ private:
+  bool Admit(const httplib::Request &req, httplib::Response &res) {
+    std::string host = req.get_header_value("Host");
+    std::string port = ":" + std::to_string(at_.port);
+    if (token_.empty()) {
+      // On the loopback address the Host must be the loopback too: a page
+      // elsewhere whose name resolves here gets nothing.
+      if (host != "127.0.0.1" + port && host != "localhost" + port && host != "[::1]" + port) {
+        Reply(res, 403, {{"error", "this console answers to 127.0.0.1" + port + " only"}});
+        return false;
+      }
+    } else if (!HasToken(req)) {
+      res.set_header("WWW-Authenticate", "Bearer");
+      Reply(res, 401, {{"error", "the access token that volneda serve printed at start is needed"}});
+      return false;
+    }
+    if (req.method == "POST") {
+      std::string origin = req.get_header_value("Origin");
+      if (!origin.empty() && origin != "http://" + host) {
+        Reply(res, 403, {{"error", "requests that change something come from this console's own page only"}});
+        return false;
+      }
+      if (req.get_header_value("Content-Type").rfind("application/json", 0) != 0) {
+        Reply(res, 415, {{"error", "the request body is JSON (Content-Type: application/json)"}});
+        return false;
+      }
+    }
+    return true;
+  }
+
+  bool HasToken(const httplib::Request &req) const {
+    std::string auth = req.get_header_value("Authorization");
+    if (auth.rfind("Bearer ", 0) == 0 && SameToken(auth.substr(7), token_)) return true;
+    if (SameToken(req.get_header_value("X-Volneda-Token"), token_)) return true;
+    if (SameToken(CookieValue(req, cookie_), token_)) return true;
+    return req.has_param("token") && SameToken(req.get_param_value("token"), token_);
+  }
+
+  template <class F>
+  httplib::Server::Handler Api(F f) {
+    return [f](const httplib::Request &req, httplib::Response &res) {
+      try {
+        Reply(res, 200, f(req));
+      } catch (const BadRequest &e) {
+        Reply(res, 400, {{"error", e.what()}});
+      } catch (const nlohmann::json::exception &e) {
+        Reply(res, 400, {{"error", std::string("request: ") + e.what()}});
+      }
+    };
+  }
+
+  void Routes() {
+    for (const WebFile &f : kWebFiles) {
+      server_.Get(f.path, [this, &f](const httplib::Request &req, httplib::Response &res) {
+        res.set_content(f.data, f.size, f.type);
+        if (std::string(f.path) != "/") return;
+        res.set_header("Content-Security-Policy", kPagePolicy);
+        // A token given in the address becomes a cookie of this page, so
+        // that its own requests carry it.
+        if (!token_.empty() && req.has_param("token"))
+          res.set_header("Set-Cookie", cookie_ + "=" + token_ + "; HttpOnly; SameSite=Strict; Path=/");
+      });
+    }
+    WebConsole &c = console_;
+    server_.Get("/api/state", Api([&c](const httplib::Request &) { return c.State(); }));
+    server_.Get("/api/readers", Api([&c](const httplib::Request &) { return c.Readers(); }));
+    server_.Post("/api/open", Api([&c](const httplib::Request &req) {
+                   return c.Open(Body(req).at("reader").get<std::string>());
+                 }));
+    server_.Post("/api/close", Api([&c](const httplib::Request &) { return c.Close(); }));
+    server_.Get("/api/attribute", Api([&c](const httplib::Request &req) {
+                  return c.GetAttribute(req.get_param_value("name"));
+                }));
+    server_.Post("/api/attribute", Api([&c](const httplib::Request &req) {
+                   Json b = Body(req);
+                   return c.SetAttribute(b.at("name").get<std::string>(), b.at("value").get<std::string>());
+                 }));
+    server_.Post("/api/command", Api([&c](const httplib::Request &req) {
+                   return c.Command(Body(req).at("command").get<std::string>());
+                 }));
+    server_.Get("/api/tag", Api([&c](const httplib::Request &req) {
+                  return c.Tag(req.get_param_value("id"), NumberParam(req, "start", 0), NumberParam(req, "length", 64));
+                }));
+    server_.Post("/api/write", Api([&c](const httplib::Request &req) {
+                   Json b = Body(req);
+                   return c.Write(b.at("id").get<std::string>(), WriteItems(b));
+                 }));
+    server_.Post("/api/watch", Api([&c](const httplib::Request &req) {
+                   Json b = Body(req);
+                   std::optional<bool> running;
+                   std::optional<long> interval;
+                   if (b.contains("running")) running = b["running"].get<bool>();
+                   if (b.contains("interval")) interval = b["interval"].get<long>();
+                   return c.Watch(running, interval);
+                 }));
+    server_.Get("/api/events", [this](const httplib::Request &, httplib::Response &res) { Stream(res); });
+  }
+
+  // The event stream starts with the console's whole state ("hello"); what
+  // happens from then on follows as it happens.
+  void Stream(httplib::Response &res) {
+    if (!hub_.Join(kMaxStreams)) {
+      Reply(res, 503, {{"error", "too many pages are open on this console"}});
+      return;
+    }
+    auto cursor = std::make_shared<uint64_t>(hub_.Next());
+    auto hello = std::make_shared<std::string>("retry: 2000\nevent: hello\ndata: " +
+                                               console_.State().dump(-1, ' ', false, Json::error_handler_t::replace) +
+                                               "\n\n");
+    EventHub &hub = hub_;
+    res.set_chunked_content_provider(
+        "text/event-stream",
+        [&hub, cursor, hello](size_t, httplib::DataSink &sink) {
+          std::string out;
+          out.swap(*hello);
+          if (out.empty() && !hub.Wait(*cursor, out, kStreamPing)) {
+            sink.done();
+            return true;
+          }
+          if (out.empty()) out = ": ping\n\n";
+          return sink.write(out.data(), out.size());
+        },
+        [&hub](bool) { hub.Leave(); });
+  }
+
+  Endpoint at_;
+  WebConsole &console_;
+  EventHub &hub_;
+  std::string token_, cookie_;
+  httplib::Server server_;
+};
+
+std::string UrlHost(const std::string &host) {
+  if (host == "0.0.0.0") return "127.0.0.1";
+  if (host == "::") return "[::1]";
+  return host.find(':') != std::string::npos ? "[" + host + "]" : host;
+}
+
+}  // namespace
+
+int Serve(const Options &opt, const std::vector<std::string> &args) {
+  if (!args.empty()) {
+    Emit(stderr, "volneda: serve takes no arguments (volneda serve --help)\n");
+    return kExitUsage;
+  }
+  Endpoint at;
+  at.host = "127.0.0.1";
+  if (!opt.listen.empty() && !ParseListen(opt.listen, at)) {
+    Emit(stderr, "volneda: --listen takes ADDR:PORT or PORT, not '" + opt.listen + "'\n");
+    return kExitUsage;
+  }
+  EventHub hub;
+  std::string config = ConfigPath(opt);
+  WebConsole console(config, ConfigForLibrary(config), hub);
+  ConsoleServer server(at, console, hub);
+  if (!server.Bind()) {
+    Emit(stderr, "volneda: cannot listen on " + opt.listen + (opt.listen.empty() ? "127.0.0.1:8080" : "") +
+                     " (in use, or not an address of this machine); choose another with --listen ADDR:PORT\n");
+    return kExitFailed;
+  }
+  CatchInterrupt();
+  std::atomic<bool> ended{false};
+  std::thread listener([&] {
+    server.Listen();
+    ended = true;
+  });
+  std::string url = "http://" + UrlHost(server.At().host) + ":" + std::to_string(server.At().port) + "/";
+  if (server.Token().empty()) {
+    Emit(stdout, "volneda serve: the reader console is at " + url + "\n");
+  } else {
+    Emit(stdout, "volneda serve: listening on " + server.At().host + ":" + std::to_string(server.At().port) +
+                     "; every request needs the access token " + server.Token() + "\n" +
+                     "volneda serve: the reader console is at " + url + "?token=" + server.Token() + "\n");
+  }
+  Emit(stdout, "volneda serve: reader list " + config + "; Ctrl-C stops\n");
+  while (!ended && SleepUnlessInterrupted(100)) {
+  }
+  // Streams first (each holds a server thread), then the server, then the
+  // reader: Close, StopDispatcher, StopAll.
+  hub.Close();
+  server.Stop();
+  listener.join();
+  console.Shutdown();
+  Emit(stdout, "volneda serve: stopped\n");
+  return Interrupted() ? kExitOk : kExitFailed;
+}
+
+}  // namespace cli

@@ -1,0 +1,101 @@
+// web_console.h -- what `volneda serve` does over the library, apart from
+// HTTP: one reader session, a watch that runs identify rounds at an
+// interval and keeps the tags' table and a short history, and the
+// operations of the page, each answering in JSON.  Every library call runs
+// under one lock; the status messages an operation causes are published
+// as events and returned with its answer.
+#ifndef VOLNEDA_CLI_WEB_CONSOLE_H
+#define VOLNEDA_CLI_WEB_CONSOLE_H
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "event_hub.h"
+#include "session.h"
+#include "tag_table.h"
+#include "write_request.h"
+
+namespace cli {
+
+using Json = nlohmann::ordered_json;
+
+// A request the console cannot take (HTTP 400); the library is not called.
+struct BadRequest : std::runtime_error {
+  using std::runtime_error::runtime_error;
+};
+
+class WebConsole {
+ public:
+  // configPath: the reader list as the user named it (shown) and as it goes
+  // to the library.
+  WebConsole(const std::string &configPath, const std::string &libraryPath, EventHub &hub);
+  ~WebConsole();
+  WebConsole(const WebConsole &) = delete;
+  WebConsole &operator=(const WebConsole &) = delete;
+
+  Json State();
+  Json Readers();
+  // Closes the reader that is open, if any, and opens this one; the watch
+  // starts.
+  Json Open(const std::string &reader);
+  Json Close();
+  Json GetAttribute(const std::string &name);
+  Json SetAttribute(const std::string &name, const std::string &value);
+  Json Command(const std::string &command);
+  // A tag's template fields and `length` bytes of its memory from `start`.
+  Json Tag(const std::string &id, long start, long length);
+  Json Write(const std::string &id, const std::vector<WriteItem> &items);
+  Json Watch(std::optional<bool> running, std::optional<long> interval);
+
+  // Stops the watch and ends the session in the library's order.
+  void Shutdown();
+
+ private:
+  struct Arrived {
+    StatusMessage message;
+    Clock::time_point at;
+  };
+
+  // Runs f (which returns the answer) under the library lock, then adds the
+  // status messages it caused, published as they go.
+  template <class F>
+  Json Run(const char *origin, F &&f);
+  Json Result(int32_t code);
+  void KeepAttribute(const Json &a);
+  Json WatchJson();
+  Json StateLocked();
+  void WatchLoop();
+  void Round();
+
+  std::string config_;
+  EventHub &hub_;
+  std::mutex lib_;  // every library call, and the watch's table
+  std::unique_ptr<ReaderSession> session_;
+
+  std::mutex arrivedLock_;
+  std::vector<Arrived> arrived_;
+
+  TagTable table_;
+  std::deque<Json> history_, changes_;
+  Json attributes_ = Json::array();  // what was got or set since the open
+
+  std::mutex watchLock_;  // taken after lib_, never before it
+  std::condition_variable wake_;
+  bool running_ = false, stop_ = false;
+  long interval_ = 1000;
+  std::thread watcher_;
+};
+
+}  // namespace cli
+
+#endif
