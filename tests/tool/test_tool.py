@@ -2,6 +2,7 @@
 
 import json
 import os
+import re
 import shutil
 import subprocess
 
@@ -55,7 +56,8 @@ def test_formats_of_one_read():
     select = ["read", "field(0,1,2) mem(head,0,2,i)", "where", "swtt=0123"]
     xml = run(*select)  # on a pipe XML is the default
     assert xml.stdout.startswith('<ReadTags Reader="DOCK1" TagCount="1"') and xml.stdout.endswith("</ReadTags>\r\n")
-    assert run("--format", "xml", *select).stdout == xml.stdout
+    # The same document, but for the second it was made in.
+    assert re.sub('Time="[^"]*"', "", run("--format", "xml", *select).stdout) == re.sub('Time="[^"]*"', "", xml.stdout)
     doc = json.loads(run("--format", "json", *select).stdout)
     values = {f["name"]: f["value"] for f in doc["tags"][0]["fields"]}
     assert values == {"Serial": "0123456789ABCDEF", "Product": "WIDGET-A", "Count": 42, "head": 8961}
