@@ -3,10 +3,12 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD ?= build-bench
+FUZZ_BUILD ?= build-fuzz
+FUZZ_TIME ?= 300
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build demo test asan-test bench clean
+.PHONY: all deps build demo test asan-test bench fuzz clean
 
 all: build
 
@@ -41,5 +43,14 @@ bench: deps
 	cmake --build $(BENCH_BUILD) -j $(JOBS) --target volneda_bench
 	$(BENCH_BUILD)/bin/volneda_bench
 
+# libFuzzer targets (clang, ASan and UBSan) in a build of their own, each run
+# for FUZZ_TIME seconds; FUZZ_TARGETS picks some of them (fuzz/run.sh).
+fuzz:
+	@scripts/deps.sh fuzz
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+	  -DCMAKE_CXX_COMPILER=clang++ -DVOLNEDA_FUZZ=ON -DVOLNEDA_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_TIME) $(FUZZ_TARGETS)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

@@ -7,6 +7,11 @@ set -u
 
 need=(g++ cmake ninja-build libgtest-dev libgmock-dev pkg-config junit4 libhamcrest-java libbenchmark-dev)
 need+=("$@")
+# `scripts/deps.sh fuzz`: the libFuzzer targets' compiler and its fuzzer and
+# sanitizer runtimes, in place of the word.
+for i in "${!need[@]}"; do
+  [ "${need[$i]}" = fuzz ] && unset 'need[i]' && need+=(clang libclang-rt-14-dev)
+done
 
 missing=()
 for p in "${need[@]}"; do
