@@ -18,10 +18,18 @@ for t in "${targets[@]}"; do
   log=$build/fuzz-$t.log
   mkdir -p "$corpus"
   dict=()
+  # Longest input: long enough for the surface's texts, short enough that
+  # the run does not drift to huge inputs (a tag field of hundreds of tags).
+  case $t in
+    command) max_len=1024 ;;
+    tagfield) max_len=2048 ;;
+    ini) max_len=4096 ;;
+    *) max_len=8192 ;;
+  esac
   [ -f "$here/dict/$t.dict" ] && dict=("-dict=$here/dict/$t.dict")
   echo "== fuzz $t, ${seconds}s"
   # The outer limit also catches a process that does not end.
-  timeout -k 10 $((seconds + 300)) "$build/bin/fuzz_$t" -max_total_time="$seconds" -timeout=20 -max_len=8192 \
+  timeout -k 10 $((seconds + 300)) "$build/bin/fuzz_$t" -max_total_time="$seconds" -timeout=20 -max_len=$max_len \
     -print_final_stats=1 -artifact_prefix="$build/fuzz-findings/$t-" "${dict[@]}" "$corpus" "$here/corpus/$t" \
     >"$log" 2>&1
   rc=$?
