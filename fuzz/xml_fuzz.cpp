@@ -15,6 +15,32 @@ using fuzz::Terminated;
 const char16_t *const kNames[] = {u"Tag",  u"ID",      u"Field", u"ReadTags", u"IdentifyTags", u"WriteTags",
                                   u"SWTT", u"EntryNr", u"Type",  u"a",        u""};
 
+// What a walk sees of the current child: the start of its data and its ID.
+std::u16string Seen(XMLREADER_HANDLE doc) {
+  auto data = Buffer(256), id = Buffer(256);
+  XMLreader_GetChildData(doc, data.get(), 256);
+  id[0] = 0;
+  XMLreader_GetChildAttribute(doc, reinterpret_cast<const VOLNEDA_WCHAR *>(u"ID"), id.get(), 256);
+  return std::u16string(reinterpret_cast<const char16_t *>(data.get())) + u'|' +
+         reinterpret_cast<const char16_t *>(id.get());
+}
+
+// An edited document and the same text parsed afresh have the same tree:
+// the same children everywhere, with the same data and IDs.
+void SameTree(XMLREADER_HANDLE edited, XMLREADER_HANDLE parsed) {
+  for (;;) {
+    const bool more = XMLreader_FindChildElement(edited, nullptr);
+    FUZZ_CHECK(more == (XMLreader_FindChildElement(parsed, nullptr) != 0));
+    if (!more) return;
+    FUZZ_CHECK(Seen(edited) == Seen(parsed));
+    XMLreader_StepIntoElement(edited);
+    XMLreader_StepIntoElement(parsed);
+    SameTree(edited, parsed);
+    XMLreader_StepOutOfElement(edited);
+    XMLreader_StepOutOfElement(parsed);
+  }
+}
+
 struct Walk {
   FuzzedDataProvider &in;
   XMLREADER_HANDLE doc;
@@ -82,13 +108,19 @@ struct Walk {
         break;
       }
       case 16: {
-        // The edited text read back as a new document.
+        // The edited text parsed afresh has the tree the edits built; the
+        // walk goes on in the new document.
         const int32_t size = GetCurrentDocLen(doc) + 1;
         auto buf = Buffer(size);
         GetCurrentDoc(doc, buf.get(), size);
+        XMLREADER_HANDLE parsed = nullptr;
+        XMLreader_OpenDoc(&parsed, buf.get());
+        FUZZ_CHECK(GetCurrentDocLen(parsed) == size - 1);
+        XMLreader_Rewind(doc);
+        FUZZ_CHECK(XMLreader_GetElement(doc) == XMLreader_GetElement(parsed));
+        SameTree(doc, parsed);
         XMLreader_CloseDoc(doc);
-        XMLreader_OpenDoc(&doc, buf.get());
-        FUZZ_CHECK(GetCurrentDocLen(doc) == size - 1);
+        doc = parsed;
         break;
       }
       default: {
