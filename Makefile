@@ -3,10 +3,12 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 BENCH_BUILD ?= build-bench
+FUZZ_BUILD ?= build-fuzz
+FUZZ_TIME ?= 300
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build demo test asan-test bench clean install package docs windows-sdk
+.PHONY: all deps build demo test asan-test bench fuzz clean install package docs windows-sdk
 
 all: build
 
@@ -59,5 +61,14 @@ docs: $(BUILD)/build.ninja
 windows-sdk:
 	scripts/windows-bundle.sh all
 
+# libFuzzer targets (clang, ASan and UBSan) in a build of their own, each run
+# for FUZZ_TIME seconds; FUZZ_TARGETS picks some of them (fuzz/run.sh).
+fuzz:
+	@scripts/deps.sh fuzz
+	cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+	  -DCMAKE_CXX_COMPILER=clang++ -DVOLNEDA_FUZZ=ON -DVOLNEDA_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_TIME) $(FUZZ_TARGETS)
+
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD)

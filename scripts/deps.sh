@@ -11,6 +11,11 @@ need+=(nlohmann-json3-dev python3-pytest)
 # volneda serve (the reader console) and its tests in a real browser.
 need+=(libcpp-httplib-dev chromium chromium-driver python3-selenium)
 need+=("$@")
+# `scripts/deps.sh fuzz`: the libFuzzer targets' compiler and its fuzzer and
+# sanitizer runtimes, in place of the word.
+for i in "${!need[@]}"; do
+  [ "${need[$i]}" = fuzz ] && unset 'need[i]' && need+=(clang libclang-rt-14-dev)
+done
 
 missing=()
 for p in "${need[@]}"; do
