@@ -11,6 +11,13 @@
  *
  * Order of use: VOLNEDA_StartAll, StartDispatcher, VOLNEDA_Open, any number
  * of reader operations, VOLNEDA_Close, StopDispatcher, VOLNEDA_StopAll.
+ *
+ * Threads: each context is used by one thread at a time, apart from
+ * DispatcherGetData, which runs on a thread of its own; several contexts may
+ * be used on several threads at once.  A process may end (return from main,
+ * exit, System.exit, SIGTERM in Java) whatever state its contexts are in;
+ * once VOLNEDA_StopAll has returned, no thread of that context runs any
+ * more, and the library may be unloaded.
  */
 #ifndef VOLNEDA_H
 #define VOLNEDA_H
@@ -62,7 +69,9 @@ VOLNEDA_API void VOLNEDA_CALL VOLNEDA_StopAll(VOLNEDA_HANDLE *handleSlot);
 
 VOLNEDA_API void VOLNEDA_CALL StartDispatcher(VOLNEDA_HANDLE context);
 /* Wakes a blocked DispatcherGetData (it returns 0) and releases the
- * dispatcher; the texts of messages not yet fetched are freed. */
+ * dispatcher; the texts of messages not yet fetched are freed.  Any thread
+ * may call it, also while another thread is in DispatcherGetData or about
+ * to enter it: that call returns 0. */
 VOLNEDA_API void VOLNEDA_CALL StopDispatcher(VOLNEDA_HANDLE context);
 /* Blocks until a status message arrives (returns 1) or the dispatcher is
  * stopped (returns 0).  The text is cut to capacity - 1 characters and
