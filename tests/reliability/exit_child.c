@@ -49,16 +49,15 @@ int main(int argc, char **argv) {
     fprintf(stderr, "exit_child: the reader does not open\n");
     return 3;
   }
-  if (state >= 3) {
+  /* A moment for the watcher thread, and the fetch loop, to reach their waits. */
 #if defined(_WIN32)
-    CloseHandle(CreateThread(NULL, 0, Fetch, context, 0, NULL));
-    Sleep(200);
+  if (state >= 3) CloseHandle(CreateThread(NULL, 0, Fetch, context, 0, NULL));
+  Sleep(200);
 #else
-    pthread_t fetcher;
-    pthread_create(&fetcher, NULL, Fetch, context);
-    usleep(200000);
+  pthread_t fetcher;
+  if (state >= 3) pthread_create(&fetcher, NULL, Fetch, context);
+  usleep(200000);
 #endif
-  }
   printf("ending (%s, %s)\n", argv[1], argv[2]);
   fflush(stdout);
   if (strcmp(argv[2], "exit") == 0) exit(0);
