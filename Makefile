@@ -34,9 +34,10 @@ asan-test: deps
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-# The suite again with ThreadSanitizer: the thread tests (dispatcher, several
-# readers on several threads), the exit and unload tests and the rest, all
-# but the Java VM, which does not run under it.  Any report fails the run.
+# The tests of threads again with ThreadSanitizer: kernel objects, the
+# dispatcher, several readers on several threads, the exit and unload
+# programs (not the Java VM, which does not run under it).  Any report fails
+# the run.
 TSAN_BUILD ?= build-tsan
 .PHONY: tsan-test clean-tsan
 tsan-test: deps
