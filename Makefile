@@ -36,6 +36,22 @@ asan-test: deps
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
+# The tests of threads again with ThreadSanitizer: kernel objects, the
+# dispatcher, several readers on several threads, the exit and unload
+# programs (not the Java VM, which does not run under it).  Any report fails
+# the run.
+TSAN_BUILD ?= build-tsan
+.PHONY: tsan-test clean-tsan
+tsan-test: deps
+	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOLNEDA_TSAN=ON
+	cmake --build $(TSAN_BUILD) -j $(JOBS)
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -E java
+
+clean: clean-tsan
+clean-tsan:
+	rm -rf $(TSAN_BUILD)
+
 # Document building benchmarks (Google Benchmark), in a Release build of their
 # own; they report their complexity and are not part of the tests.
 bench: deps

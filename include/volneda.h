@@ -19,11 +19,14 @@
  * of reader operations, VOLNEDA_Close, StopDispatcher, VOLNEDA_StopAll.
  *
  * Threads: every call blocks its thread until done (the reader operations
- * while the reader driver works).  A context is used by one thread at a
- * time; DispatcherGetData alone is meant for a thread of its own, which it
- * blocks until a status message arrives or StopDispatcher is called.
- * Teardown: VOLNEDA_Close, StopDispatcher, join the fetching thread,
- * VOLNEDA_StopAll.
+ * while the reader driver works).  Each context is used by one thread at a
+ * time, apart from DispatcherGetData, which runs on a thread of its own and
+ * blocks until a status message arrives or StopDispatcher is called;
+ * several contexts may be used on several threads at once.  Teardown:
+ * VOLNEDA_Close, StopDispatcher, join the fetching thread, VOLNEDA_StopAll.
+ * A process may end (return from main, exit, System.exit, SIGTERM in Java)
+ * whatever state its contexts are in; once VOLNEDA_StopAll has returned, no
+ * thread of that context runs any more, and the library may be unloaded.
  *
  * The full reference with examples is docs/c-reference.md.
  */
@@ -99,8 +102,9 @@ VOLNEDA_API void VOLNEDA_CALL StartDispatcher(VOLNEDA_HANDLE context);
  * @brief Stops the queue: a DispatcherGetData blocked on another thread
  * returns 0; the texts of messages not yet fetched are freed.
  *
- * Call it after VOLNEDA_Close and before VOLNEDA_StopAll, not while the
- * fetching thread is in the middle of taking a message.
+ * Call it after VOLNEDA_Close and before VOLNEDA_StopAll.  Any thread may
+ * call it, also while another thread is in DispatcherGetData or about to
+ * enter it: that call returns 0.
  */
 VOLNEDA_API void VOLNEDA_CALL StopDispatcher(VOLNEDA_HANDLE context);
 /**

@@ -80,6 +80,19 @@ suite() {  # bits dir wine
     echo "windows ($bits-bit): test suite passed"
   fi
   ran=$((ran + 1))
+
+  # Programs that end while a reader context is alive (started, dispatcher
+  # running, reader open, a thread blocked in DispatcherGetData): each must
+  # end within its time limit, as a Windows process does.
+  echo "== windows ($bits-bit): processes ending with live contexts"
+  if ctest --test-dir "$dir" -L '^exit$' --output-on-failure >"$dir/wine-exit.log" 2>&1; then
+    grep -E 'tests passed' "$dir/wine-exit.log"
+    echo "windows ($bits-bit): exit tests passed"
+  else
+    grep -E 'Test +#|tests passed|Timeout|Failed' "$dir/wine-exit.log" | tail -20
+    echo "windows ($bits-bit): exit tests FAILED (log: $dir/wine-exit.log)"
+    failed=1
+  fi
 }
 
 case "$which" in

@@ -103,6 +103,9 @@ struct InjectedFieldFault {
 };
 struct Faults {
   std::mutex lock;
+  // Tag field files are read at open and rewritten by a persistent write:
+  // one at a time, so that no session reads a file half written by another.
+  std::mutex files;
   std::string fieldFile;
   bool haveFieldFile = false;
   int32_t value[7] = {};
@@ -111,8 +114,11 @@ struct Faults {
   int32_t writeCount = 0;
 };
 Faults &Control() {
-  static Faults f;
-  return f;
+  // Built in place and never destroyed: sessions on other threads may
+  // still use it while the process exits.
+  alignas(Faults) static unsigned char storage[sizeof(Faults)];
+  static Faults *f = new (storage) Faults;
+  return *f;
 }
 
 int32_t Fault(int32_t which, int32_t fromFile) {
@@ -213,7 +219,13 @@ TAGDRV_API G4HANDLE TAGDRV_CALL G4Open(const char *readerName, int32_t *status, 
       return nullptr;
     }
     auto session = std::make_unique<Session>();
-    if (!tagdrv::LoadField(FieldFilePath(), session->state->field)) {
+    bool loaded;
+    {
+      const std::string path = FieldFilePath();
+      std::lock_guard<std::mutex> g(Control().files);
+      loaded = tagdrv::LoadField(path, session->state->field);
+    }
+    if (!loaded) {
       *status = kErrNoFieldFile;
       return nullptr;
     }
@@ -443,7 +455,10 @@ TAGDRV_API int32_t TAGDRV_CALL G4Write(G4HANDLE handle, RfidControl *control) {
     }
   }
   c->block.driverError = failed ? kErrWriteIncomplete : 0;
-  if (s->state->field.persist) tagdrv::SaveMemory(s->state->field);
+  if (s->state->field.persist) {
+    std::lock_guard<std::mutex> g(Control().files);
+    tagdrv::SaveMemory(s->state->field);
+  }
   return 0;
 }
 

@@ -34,6 +34,9 @@ VOLNEDA_API VOLNEDA_BOOL VOLNEDA_CALL VOLNEDA_StartAll(VOLNEDA_HANDLE *handleOut
     *handleOut = context;
     // Out of memory: the slot holds null and every later call sees -3307.
     if (!context) return 1;
+    // The ring lock is the context's, not the dispatcher's: a fetch on
+    // another thread may still take it after StopDispatcher.
+    plat::LockInit(&context->ringLock);
     std::u16string path = wstr::FromApi(configPath);
     if (!path.empty()) {
       plat::WideToAnsiField(path, context->configPath, kConfigPathSize);
@@ -63,6 +66,7 @@ VOLNEDA_API void VOLNEDA_CALL VOLNEDA_StopAll(VOLNEDA_HANDLE *handleSlot) {
     }
     plat::HandleClose(context->wakeEvent);
     plat::HandleClose(context->closeEvent);
+    plat::LockDelete(&context->ringLock);
     std::free(context);
     *handleSlot = nullptr;
   } catch (...) {

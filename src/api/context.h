@@ -44,10 +44,14 @@ struct ReaderContext {
   uint32_t ringCount;
   plat::Handle msgSemaphore;
   plat::Handle stopEvent;
-  plat::Lock ringLock;
+  plat::Lock ringLock;  // lives as long as the context: StartAll to StopAll
   plat::Handle watcherThread;
   plat::Handle closeEvent;
   plat::Handle wakeEvent;
+  // Counts the dispatcher's stops, so that a fetch that waited through a
+  // StopDispatcher (and perhaps a new StartDispatcher) knows the message it
+  // was woken for is gone.  Guarded by the ring lock.
+  uint32_t dispatcherRun;
 };
 
 inline ReaderContext *ToContext(VOLNEDA_HANDLE handle) { return static_cast<ReaderContext *>(handle); }

@@ -34,6 +34,8 @@ VOLNEDA_API int32_t VOLNEDA_CALL VOLNEDA_FindFirstReader(VOLNEDA_HANDLE handle, 
       // the current directory.
       plat::AnsiToAnsiField(kFallbackReaderList, path, sizeof path);
     }
+    // Loading and taking the first name are one step for other threads.
+    auto hold = IniHold();
     if (IniLoadFile(path) != INI_OK) {
       Post(context, kLevelError, kSrcDiscovery, kErrConfigLoad, plat::AnsiToWide(path));
       return kErrConfigLoad;
@@ -53,6 +55,9 @@ VOLNEDA_API int32_t VOLNEDA_CALL VOLNEDA_FindFirstReader(VOLNEDA_HANDLE handle, 
 VOLNEDA_API int32_t VOLNEDA_CALL VOLNEDA_FindNextReader(VOLNEDA_HANDLE, VOLNEDA_WCHAR *nameOut) {
   try {
     char name[32];
+    // The release is that of the list this call found exhausted, not of a
+    // file another thread loaded in between.
+    auto hold = IniHold();
     if (!IniNextSection(name, sizeof name)) {
       IniFreeFile();
       return kErrNoFurtherReader;

@@ -7,8 +7,9 @@
 
 namespace {
 
-// The one file held by the process.  Not locked: its clients run one at a
-// time (a template load ends a reader enumeration in progress).
+// The one file held by the process.  A template load still ends a reader
+// enumeration in progress, on any thread: the lock keeps the state whole,
+// it does not give each thread a state of its own.
 struct IniState {
   char *text = nullptr;
   size_t length = 0;
@@ -16,6 +17,14 @@ struct IniState {
   bool haveCursor = false;
 };
 IniState g_ini;
+
+std::recursive_mutex &IniMutex() {
+  // Built in place and never destroyed: a thread may still load a template
+  // while the process exits.
+  alignas(std::recursive_mutex) static unsigned char storage[sizeof(std::recursive_mutex)];
+  static std::recursive_mutex *mutex = new (storage) std::recursive_mutex;
+  return *mutex;
+}
 
 // Finds the first header outside a comment from position from on; gives
 // the positions of its '[' and ']'.
@@ -54,7 +63,10 @@ bool ReturnHeader(size_t from, char *destination, size_t size) {
 
 }  // namespace
 
+std::unique_lock<std::recursive_mutex> IniHold() { return std::unique_lock<std::recursive_mutex>(IniMutex()); }
+
 int IniLoadFile(const std::string &path) {
+  auto hold = IniHold();
   IniFreeFile();
   std::string raw;
   // The whole file is read at once; failing to open it and failing to
@@ -77,6 +89,7 @@ int IniLoadFile(const std::string &path) {
 }
 
 void IniFreeFile() {
+  auto hold = IniHold();
   delete[] g_ini.text;
   g_ini.text = nullptr;
   g_ini.length = 0;
@@ -84,9 +97,13 @@ void IniFreeFile() {
   g_ini.haveCursor = false;
 }
 
-bool IniFirstSection(char *destination, size_t size) { return ReturnHeader(0, destination, size); }
+bool IniFirstSection(char *destination, size_t size) {
+  auto hold = IniHold();
+  return ReturnHeader(0, destination, size);
+}
 
 bool IniNextSection(char *destination, size_t size) {
+  auto hold = IniHold();
   if (!g_ini.text) {
     if (destination && size) std::memset(destination, 0, size);
     return false;
@@ -96,6 +113,7 @@ bool IniNextSection(char *destination, size_t size) {
 }
 
 int IniGetValue(char *destination, size_t size, const char *section, const char *key) {
+  auto hold = IniHold();
   if (!g_ini.text || !section || !key) return INI_ERR_NOSECTION;
   const char *t = g_ini.text;
   const size_t len = g_ini.length;

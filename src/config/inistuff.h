@@ -9,6 +9,7 @@
 #define VOLNEDA_INISTUFF_H
 
 #include <cstddef>
+#include <mutex>
 #include <string>
 
 enum : int {
@@ -19,6 +20,13 @@ enum : int {
   INI_ERR_NOSECTION = 5,
   INI_ERR_NOKEY = 6,
 };
+
+// The module's state belongs to the process, and every reader context on
+// every thread uses it.  Each operation below holds the module while it
+// runs; a sequence of them that must see one file throughout (load,
+// enumerate, look up, release) holds it for the whole sequence with IniHold.
+// The thread that holds it may take it again.
+std::unique_lock<std::recursive_mutex> IniHold();
 
 // Path in the system code page.
 int IniLoadFile(const std::string &path);

@@ -45,6 +45,9 @@ bool SwttLoad(const std::u16string &fileName, ReaderContext *context) {
   if (!context) return false;
   char path[128];
   plat::WideToAnsiField(fileName, path, sizeof path);
+  // The file stays this load's from its loading to its release, whatever
+  // other contexts do meanwhile.
+  auto hold = IniHold();
   if (IniLoadFile(path) != INI_OK) {
     IniFreeFile();
     return false;

@@ -45,6 +45,10 @@ bool SemaphoreRelease(Handle semaphore, long count);
 // Closes one handle of an event, semaphore or thread.  Null is ignored.
 void HandleClose(Handle handle);
 
+// Another handle to the same object, to be closed on its own: the object
+// lives while either is open.  Null for null, or when the system refuses.
+Handle HandleDuplicate(Handle handle);
+
 // 0 when the object was signalled (and consumed, for an auto-reset event or
 // a semaphore), kWaitTimeout, or kWaitFailed.
 int WaitOne(Handle handle, uint32_t timeoutMs);
@@ -78,7 +82,10 @@ void LockLeave(Lock *lock);
 
 using ThreadProc = uint32_t (*)(void *arg);
 // Starts a thread at once with the default stack size.  The handle is a
-// waitable object that becomes signalled when the thread has ended.
+// waitable object that becomes signalled when the thread has ended: a wait
+// on it returns only once the thread function has returned and the thread
+// is gone, so that nothing of it runs any more (the library may then be
+// unloaded).
 Handle ThreadStart(ThreadProc proc, void *arg);
 
 // ---- code pages ---------------------------------------------------------------

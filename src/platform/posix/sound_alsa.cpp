@@ -98,10 +98,24 @@ void Play(std::shared_ptr<std::vector<uint8_t>> image, unsigned generation) {
   alsa->close(pcm);
 }
 
+// A player runs the library's code for as long as its sound lasts, and
+// nothing waits for it to end: once a sound has been played the library
+// stays loaded until the process ends, so that unloading it can never take
+// the code from under a player.
+void KeepLoaded() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    Dl_info info;
+    if (dladdr(reinterpret_cast<void *>(&KeepLoaded), &info) && info.dli_fname)
+      dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+  });
+}
+
 void Start(std::vector<uint8_t> bytes) {
   WaveInfo info;
   unsigned generation = ++g_generation;
   if (!ParseWave(bytes.data(), bytes.size(), info)) return;  // not playable: silence
+  KeepLoaded();
   auto image = std::make_shared<std::vector<uint8_t>>(std::move(bytes));
   try {
     std::thread(Play, image, generation).detach();

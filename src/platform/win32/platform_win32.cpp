@@ -30,6 +30,14 @@ void HandleClose(Handle handle) {
   if (handle) CloseHandle(handle);
 }
 
+Handle HandleDuplicate(Handle handle) {
+  HANDLE copy = nullptr;
+  if (!handle || !DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &copy, 0, FALSE,
+                                  DUPLICATE_SAME_ACCESS))
+    return nullptr;
+  return copy;
+}
+
 int WaitAny(const Handle *handles, int count, uint32_t timeoutMs) {
   if (!handles || count <= 0 || count > MAXIMUM_WAIT_OBJECTS) return kWaitFailed;
   // WaitForMultipleObjects reports the lowest signalled index and consumes
@@ -68,6 +76,8 @@ DWORD WINAPI ThreadEntry(LPVOID p) {
 }
 }  // namespace
 
+// The system signals a thread's handle once the thread has terminated, so
+// a wait on it already returns only after the thread is gone.
 Handle ThreadStart(ThreadProc proc, void *arg) {
   if (!proc) return nullptr;
   auto *block = new ThreadStartBlock{proc, arg};
