@@ -118,7 +118,8 @@ VOLNEDA_API int32_t VOLNEDA_CALL VOLNEDA_FindNextReader(VOLNEDA_HANDLE context, 
 /* ---- XML documents ----------------------------------------------------- */
 
 /* Buffers are given with their size in characters, terminator included;
- * copied texts are cut to size - 1 characters and always terminated. */
+ * copied texts are cut to size - 1 characters and always terminated
+ * (GetCurrentDoc, at the end, has a rule of its own). */
 VOLNEDA_API void VOLNEDA_CALL XMLreader_OpenDoc(XMLREADER_HANDLE *handleOut, const VOLNEDA_WCHAR *text);
 /* Destroys the document and frees the handle itself. */
 VOLNEDA_API void VOLNEDA_CALL XMLreader_CloseDoc(XMLREADER_HANDLE handle);
@@ -154,6 +155,9 @@ VOLNEDA_API VOLNEDA_BOOL VOLNEDA_CALL XMLreader_WriteXMLAddMEMFieldInfo(XMLREADE
                                                                         int32_t memLength, int32_t memType,
                                                                         const VOLNEDA_WCHAR *data);
 VOLNEDA_API int32_t VOLNEDA_CALL GetCurrentDocLen(XMLREADER_HANDLE handle);
+/* Copies as wcsncpy does: the text, then NULs up to size characters in all.
+ * Size the buffer GetCurrentDocLen + 1 for the text and its terminator; with
+ * size = GetCurrentDocLen no terminator is written. */
 VOLNEDA_API void VOLNEDA_CALL GetCurrentDoc(XMLREADER_HANDLE handle, VOLNEDA_WCHAR *buffer, int32_t size);
 
 #ifdef __cplusplus

@@ -141,6 +141,6 @@ public final class VOLNEDAProxy {
 
     public static native int GetCurrentDocLen(int document);
 
-    /** The document text; with length = GetCurrentDocLen the closing line end is left off. */
+    /** The document text; pass length = GetCurrentDocLen for the whole of it. */
     public static native void GetCurrentDoc(int document, String[] text, int length);
 }
