@@ -187,6 +187,17 @@ TEST(XmlReader, WalksAResultDocument) {
   XMLreader_Rewind(h);
   EXPECT_EQ(XMLreader_StepIntoElement(h), 0);  // no main position
   EXPECT_EQ(XMLreader_StepOutOfElement(h), 0);
+
+  // Stepped into a Tag without children (main 0): the search starts over
+  // at the document's root and comes to its first Tag.
+  Handle flat(u"<ReadTags><Tag ID=\"1\"/><Tag ID=\"2\"/></ReadTags>");
+  ASSERT_EQ(XMLreader_GetElement(flat), 2);
+  ASSERT_EQ(XMLreader_FindChildElement(flat, W(u"Tag")), 1);
+  ASSERT_EQ(XMLreader_StepIntoElement(flat), 1);
+  ASSERT_EQ(XMLreader_StepIntoElement(flat), 1);
+  EXPECT_EQ(XMLreader_FindChildElement(flat, W(u"Tag")), 1);
+  ASSERT_EQ(XMLreader_GetChildAttribute(flat, W(u"ID"), buf, 32), 1);
+  EXPECT_EQ(U(buf), u"1");
 }
 
 TEST(XmlReader, CopiesOutWithinTheBufferSize) {
