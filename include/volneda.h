@@ -296,8 +296,8 @@ VOLNEDA_API int32_t VOLNEDA_CALL VOLNEDA_FindNextReader(VOLNEDA_HANDLE context, 
 /** @} */
 /** @name XML documents
  * Buffers are given with their size in characters, terminator included;
- * copied texts are cut to size - 1 characters and always terminated.  None
- * of these takes a reader context or posts; a null handle does nothing.
+ * copied texts are cut to size - 1 characters and always terminated
+ * (GetCurrentDoc has a rule of its own).  None of these takes a reader context or posts; a null handle does nothing.
  * @{ */
 
 /** @brief Opens a document on a copy of text (null: an empty one), before

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/decimal.h"
+
 namespace tagdrv {
 
 std::string Trim(const std::string &s) {
@@ -159,17 +161,17 @@ bool LoadField(const std::string &path, Field &field) {
       } else if (lkey.rfind("attr.", 0) == 0) {
         reader->attributes[key.substr(5)] = value;
       } else if (lkey == "fail.open") {
-        reader->openError = std::atoi(value.c_str());
+        reader->openError = DecimalValue(value);
       } else if (lkey == "fail.allocate") {
-        reader->allocateError = std::atoi(value.c_str());
+        reader->allocateError = DecimalValue(value);
       } else if (lkey == "fail.identify") {
-        reader->identifyError = std::atoi(value.c_str());
+        reader->identifyError = DecimalValue(value);
       } else if (lkey == "fail.read") {
-        reader->readError = std::atoi(value.c_str());
+        reader->readError = DecimalValue(value);
       } else if (lkey == "fail.write") {
-        reader->writeError = std::atoi(value.c_str());
+        reader->writeError = DecimalValue(value);
       } else if (lkey == "fail.writereturn") {
-        reader->writeReturn = std::atoi(value.c_str());
+        reader->writeReturn = DecimalValue(value);
       }
     } else if (tag) {
       if (lkey == "reader") {
@@ -188,28 +190,30 @@ bool LoadField(const std::string &path, Field &field) {
       } else if (lkey == "type") {
         tag->type = value.substr(0, 4);
       } else if (lkey == "antenna") {
-        tag->antenna = static_cast<uint8_t>(std::atoi(value.c_str()));
+        tag->antenna = static_cast<uint8_t>(DecimalValue(value));
       } else if (lkey == "memory") {
         PutHex(tag->memory, 0, value);
       } else if (lkey.rfind("mem.", 0) == 0) {
-        PutHex(tag->memory, static_cast<size_t>(std::atoi(lkey.c_str() + 4)), value);
+        int32_t at = DecimalValue(lkey.c_str() + 4);
+        if (at >= 0) PutHex(tag->memory, static_cast<size_t>(at), value);
       } else if (lkey.rfind("text.", 0) == 0) {
-        size_t at = static_cast<size_t>(std::atoi(lkey.c_str() + 5));
+        int32_t from = DecimalValue(lkey.c_str() + 5);
+        size_t at = from >= 0 ? static_cast<size_t>(from) : kMemorySize;
         for (size_t i = 0; i < value.size() && at + i < kMemorySize; ++i)
           tag->memory[at + i] = static_cast<uint8_t>(value[i]);
       } else if (lkey == "status") {
-        tag->status = std::atoi(value.c_str());
+        tag->status = DecimalValue(value);
       } else if (lkey == "failaddress") {
         std::stringstream ss(value);
         std::string item;
-        while (std::getline(ss, item, ',')) tag->failAddresses.insert(std::atoi(item.c_str()));
+        while (std::getline(ss, item, ',')) tag->failAddresses.insert(DecimalValue(item));
       } else if (lkey == "present") {
         // Given at all, the key limits the tag to the rounds it names (a
         // value without a valid range keeps it out of the field).
         tag->everPresent = false;
         ParseRounds(value, tag->present);
       } else if (lkey == "fielderror") {
-        tag->fieldError = std::atoi(value.c_str());
+        tag->fieldError = DecimalValue(value);
       }
     }
   }

@@ -5,11 +5,10 @@
 //   where clause: swtt <mask> | tagid <16 hex digits>, joined by "and";
 //   separators: blank , = " &
 //
-// Keywords are matched case-insensitively (the whole command is folded to
-// lower case first; a MEM field's name alone keeps the case it was written
-// in, since documents show it back); only the four letters "read"
-// and the eight letters "identify" are matched at the start, so "readfield(1)"
-// is a read.
+// Keywords are matched case-insensitively: the whole command is folded to
+// lower case first, so a MEM field's name is lower case in documents too.
+// Only the four letters "read" and the eight letters "identify" are matched
+// at the start, so "readfield(1)" is a read.
 #ifndef VOLNEDA_API_COMMAND_H
 #define VOLNEDA_API_COMMAND_H
 
@@ -41,7 +40,7 @@ struct MemField {
   char name[32];
   int32_t start;
   int32_t length;
-  char type;  // the item's first character, as written ('h', 'i', 's', ...)
+  char type;  // the item's first character, folded ('h', 'i', 's', ...)
 };
 
 struct CommandRequest {

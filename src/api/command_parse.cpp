@@ -56,32 +56,32 @@ std::vector<std::string> SplitItems(const std::string &list) {
 int32_t FieldList(const std::string &list, CommandRequest *r) {
   for (const std::string &item : SplitItems(list)) {
     if (r->swttCount >= kMaxSwttFields) return kErrMalformed;
-    r->swttFields[r->swttCount++] = std::atoi(item.c_str());
+    r->swttFields[r->swttCount++] = DecimalValue(item);
   }
   return 0;
 }
 
-// asWritten is the same list before case folding: the name is shown back to
-// the caller in result documents, so it keeps the case it was written in.
-int32_t MemList(const std::string &list, const std::string &asWritten, CommandRequest *r) {
+// The list comes folded to lower case, like the whole command: the name is
+// shown in result documents as it stands here.
+int32_t MemList(const std::string &list, CommandRequest *r) {
   std::vector<std::string> items = SplitItems(list);
   if (items.size() > 4) return kErrMalformed;
   if (r->memCount >= static_cast<uint32_t>(kMaxMemFields)) return kErrMalformed;
   if (!items.empty() && items[0].size() > static_cast<size_t>(kMaxMemNameLength)) return kErrMalformed;
   MemField &m = r->memFields[r->memCount++];
-  if (items.size() > 0) std::memcpy(m.name, asWritten.data(), items[0].size());
-  if (items.size() > 1) m.start = std::atoi(items[1].c_str());
-  if (items.size() > 2) m.length = std::atoi(items[2].c_str());
+  if (items.size() > 0) std::memcpy(m.name, items[0].data(), items[0].size());
+  if (items.size() > 1) m.start = DecimalValue(items[1]);
+  if (items.size() > 2) m.length = DecimalValue(items[2]);
   if (items.size() > 3) m.type = items[3].empty() ? 0 : items[3][0];
   return 0;
 }
 
 // Scans the select list: "field" or "mem" names the list that the next
 // "(" ... ")" holds; everything outside the lists is skipped.
-int32_t ScanSelectList(const std::string &s, const std::string &asWritten, CommandRequest *r) {
+int32_t ScanSelectList(const std::string &s, CommandRequest *r) {
   enum { kLooking, kWaiting } state = kLooking;
   bool isMem = false, open = false;
-  std::string buffer, written;
+  std::string buffer;
   for (size_t i = 0; i < s.size();) {
     if (state == kLooking) {
       if (StartsWith(s, i, "field")) {
@@ -97,23 +97,19 @@ int32_t ScanSelectList(const std::string &s, const std::string &asWritten, Comma
       }
       continue;
     }
-    const char w = asWritten[i];
     const char c = s[i++];
     if (c == '(') {
       open = true;
       buffer.clear();
-      written.clear();
     } else if (c == ')') {
-      int32_t rc = isMem ? MemList(buffer, written, r) : FieldList(buffer, r);
+      int32_t rc = isMem ? MemList(buffer, r) : FieldList(buffer, r);
       if (rc) return rc;
       buffer.clear();
-      written.clear();
       open = false;
       state = kLooking;
     } else if (open) {
       if (buffer.size() >= static_cast<size_t>(kMaxListLength)) return kErrListTooLong;
       buffer.push_back(c);
-      written.push_back(w);
     }
   }
   return 0;  // a list never closed is dropped
@@ -172,13 +168,11 @@ int32_t Parse(CommandRequest *r) {
   } catch (const std::bad_alloc &) {
     return kErrNoMemory;
   }
-  // Folding touches the letters A to Z only, so offsets agree between the
-  // folded text and the text as written.
-  std::string asWritten = s;
+  // Everything is matched, and kept, in lower case: keywords, filters (upper-
+  // cased again when stored) and MEM field names alike.  Only A to Z fold.
   for (char &c : s)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
   TrimRight(s);
-  size_t selectAt = 0;
   const size_t where = s.find("where");
 
   int32_t rc = 0;
@@ -205,7 +199,6 @@ int32_t Parse(CommandRequest *r) {
       } else {
         size_t end = where != std::string::npos && where >= at ? where : s.size();
         select = s.substr(at, end - at);
-        selectAt = at;
         TrimRight(select);
         if (where != std::string::npos && where >= at) takeClause(where);
       }
@@ -230,7 +223,7 @@ int32_t Parse(CommandRequest *r) {
   if (rc) return rc;
   if (select.size() > static_cast<size_t>(kMaxClauseLength) || clause.size() > static_cast<size_t>(kMaxClauseLength))
     return kErrMalformed;
-  if (!select.empty()) rc = ScanSelectList(select, asWritten.substr(selectAt, select.size()), r);
+  if (!select.empty()) rc = ScanSelectList(select, r);
   if (rc == 0 && !clause.empty()) rc = ScanWhereClause(clause, r);
   return rc;
 }

@@ -7,6 +7,7 @@
 #include "api/dispatcher.h"
 #include "api/result_codes.h"
 #include "config/inistuff.h"
+#include "platform/decimal.h"
 #include "platform/widestring.h"
 
 namespace {
@@ -34,8 +35,8 @@ void ParseFieldValue(const char *value, SwttField &field) {
     items[count++].assign(start, p);
   }
   if (count > 0) CopyCut(field.name, sizeof field.name, items[0].c_str());
-  if (count > 1) field.dataStart = std::atoi(items[1].c_str());
-  if (count > 2) field.dataLen = std::atoi(items[2].c_str());
+  if (count > 1) field.dataStart = DecimalValue(items[1]);
+  if (count > 2) field.dataLen = DecimalValue(items[2]);
   if (count > 3) field.dataType = items[3][0];
 }
 

@@ -55,9 +55,10 @@ struct JavaWideString {
   VOLNEDA_WCHAR *copy; // chars + terminating 0; null when not made
 };
 
-// Creates the copy; null (with "string convert failed" raised) when there
-// was no memory for it.  A null Java string gives a record whose copy is
-// null, which the called function receives as an absent text.
+// Creates the copy; null (with "string convert failed" raised by StringArgs)
+// only when there was no memory for the record itself.  A null Java string,
+// and one whose characters or copy could not be had, give a record whose
+// copy is null, which the called function receives as an absent text.
 JavaWideString *WideStringCreate(JNIEnv *env, jstring string);
 void WideStringRelease(JavaWideString *ws);
 

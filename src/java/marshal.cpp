@@ -82,19 +82,17 @@ JavaWideString *WideStringCreate(JNIEnv *env, jstring string) {
   ws->length = -1;
   ws->copy = nullptr;
   if (!env || !string) return ws;
+  // Characters or a copy that cannot be had leave the copy absent: the
+  // called function receives no text, as for a null string, and nothing is
+  // raised.  A pending OutOfMemoryError of the VM is cleared with it.
   ws->chars = env->GetStringChars(string, nullptr);
-  // A string whose characters or copy cannot be had is a conversion that
-  // failed for want of memory, not an absent text: the caller hears of it.
   if (!ws->chars) {
-    WideStringRelease(ws);
-    return nullptr;
+    env->ExceptionClear();
+    return ws;
   }
   ws->length = env->GetStringLength(string);
   ws->copy = static_cast<VOLNEDA_WCHAR *>(std::malloc((static_cast<size_t>(ws->length) + 1) * sizeof(VOLNEDA_WCHAR)));
-  if (!ws->copy) {
-    WideStringRelease(ws);
-    return nullptr;
-  }
+  if (!ws->copy) return ws;
   if (ws->length > 0) std::memcpy(ws->copy, ws->chars, static_cast<size_t>(ws->length) * sizeof(VOLNEDA_WCHAR));
   ws->copy[ws->length] = 0;
   return ws;

@@ -205,8 +205,8 @@ JNIEXPORT jint JNICALL PROXY(GetCurrentDocLen)(JNIEnv *, jclass, jint document) 
 }
 
 // The buffer has length + 1 units but the function is told length: with
-// the value of GetCurrentDocLen the text loses its last unit, the line end
-// that closes every document this library writes.
+// the value of GetCurrentDocLen the whole text is copied without its
+// terminator, and the buffer's last unit, still 0, ends it.
 JNIEXPORT void JNICALL PROXY(GetCurrentDoc)(JNIEnv *env, jclass, jint document, jobjectArray text, jint length) {
   try {
     XMLREADER_HANDLE handle = Document(document);

@@ -239,17 +239,6 @@ bool FormatSwttValue(const ReaderContext *context, std::string &text, std::strin
   return true;
 }
 
-int32_t DecimalValue(std::u16string_view text) {
-  size_t i = 0;
-  while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
-  uint32_t number = 0;
-  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) number = number * 10 + (text[i] - u'0');
-  if (negative) number = 0u - number;
-  return static_cast<int32_t>(number);
-}
-
 void EncodeValue(std::u16string_view text, char type, int32_t len, uint8_t *value, size_t room) {
   if (!value || len <= 0) return;
   size_t n = static_cast<size_t>(len);

@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "api/context.h"
+#include "platform/decimal.h"
 #include "tagdrv.h"
 
 // Two uppercase hexadecimal digits and a terminator.  Returned by value, so
@@ -92,11 +93,6 @@ bool FormatValue(char type, int32_t len, const uint8_t *value, size_t room, std:
 bool FormatSwttValue(const ReaderContext *context, std::string &text, std::string &name, std::string &mask,
                      std::string &typeName, const uint8_t *value, size_t room, int32_t templateIndex,
                      int32_t field);
-
-// Integer text as the library reads it everywhere: leading white space, an
-// optional sign, then digits up to the first other character; 0 without
-// digits.  Wraps to 32 bits like the C library's conversion.
-int32_t DecimalValue(std::u16string_view text);
 
 // The working buffer of an encode: nothing longer is ever stored.
 constexpr int32_t kEncodeBufferSize = 128;

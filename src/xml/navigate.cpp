@@ -39,12 +39,10 @@ bool XMLDoc::FindElement(const char16_t *name) {
 }
 
 bool XMLDoc::FindChildElement(const char16_t *name) {
-  if (!mainPos_) {
-    FindElement(nullptr);
-    // A level with no elements has no children to offer; without this the
-    // search would fall through to the document record and find the root.
-    if (!mainPos_ && parentPos_) return false;
-  }
+  // Takes the first element of the level.  When the level has none, main
+  // stays 0 and the search runs over the children of the document record:
+  // the root is found, and the next call goes on from there.
+  if (!mainPos_) FindElement(nullptr);
   int32_t from = childPos_ ? Rec(childPos_).nextSibling : Rec(mainPos_).firstChild;
   int32_t found = FindCandidate(from, name);
   if (!found) return false;

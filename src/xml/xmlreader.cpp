@@ -228,16 +228,18 @@ VOLNEDA_API int32_t VOLNEDA_CALL GetCurrentDocLen(XMLREADER_HANDLE handle) {
   return doc ? static_cast<int32_t>(doc->GetDoc().size()) : 0;
 }
 
-// The text and its terminator; a buffer too small for both gets the text
-// cut to size - 1 and still terminated.
+// Copied as wcsncpy copies: the text, then NULs up to size characters in
+// all.  A size of GetCurrentDocLen gives the whole text and no terminator;
+// GetCurrentDocLen + 1 gives the text and its terminator.
 VOLNEDA_API void VOLNEDA_CALL GetCurrentDoc(XMLREADER_HANDLE handle, VOLNEDA_WCHAR *buffer, int32_t size) {
   if (!buffer || size <= 0) return;
   XMLDoc *doc = Doc(handle);
   const std::u16string empty;
   const std::u16string &text = doc ? doc->GetDoc() : empty;
-  size_t count = text.size() < static_cast<size_t>(size) - 1 ? text.size() : static_cast<size_t>(size) - 1;
+  const size_t room = static_cast<size_t>(size);
+  const size_t count = text.size() < room ? text.size() : room;
   for (size_t i = 0; i < count; ++i) buffer[i] = static_cast<VOLNEDA_WCHAR>(text[i]);
-  buffer[count] = 0;
+  for (size_t i = count; i < room; ++i) buffer[i] = 0;
 }
 
 }  // extern "C"

@@ -55,8 +55,10 @@ const Case kCases[] = {
     {u"read field(1,2", 0, 3, 0, {}, {}, "", ""},  // never closed: dropped
     {u"read field( 7,x,-2)", 0, 3, 3, {7, 0, -2}, {}, "", ""},  // atoi items
     {u"read mem(serial,0,8,h)", 0, 3, 0, {}, {{"serial", 0, 8, 'h'}}, "", ""},
-    {u"read mem(Serial, 0, 8, h)", 0, 3, 0, {}, {{"Serial", 0, 8, ' '}}, "", ""},  // type keeps its blank
-    {u"READ MEM(Ab,1,2,H)", 0, 3, 0, {}, {{"Ab", 1, 2, 'h'}}, "", ""},  // the name keeps its case
+    {u"read mem(Serial, 0, 8, h)", 0, 3, 0, {}, {{"serial", 0, 8, ' '}}, "", ""},  // type keeps its blank
+    {u"READ MEM(Ab,1,2,H)", 0, 3, 0, {}, {{"ab", 1, 2, 'h'}}, "", ""},  // the name is folded too
+    {u"read field(4294967297,-4294967297) mem(a,2147483648,-2147483649,s)", 0, 3, 2, {INT32_MAX, INT32_MIN},
+     {{"a", INT32_MAX, INT32_MIN, 's'}}, "", ""},  // numbers saturate
     {u"read mem(a,4)", 0, 3, 0, {}, {{"a", 4, 0, 0}}, "", ""},
     {u"read mem()", 0, 3, 0, {}, {{"", 0, 0, 0}}, "", ""},
     {u"read field(1) mem(serial,0,8,h) where tagid=0123456789ABCDEF", 0, 4, 1, {1}, {{"serial", 0, 8, 'h'}}, "",

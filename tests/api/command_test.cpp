@@ -128,7 +128,7 @@ TEST_F(Commands, ReadTheDocumentedExample) {
       "<Field Type=\"SWTT\" EntryNr=\"0\" SWTTmask=\"0123xxxxxxxx\" Name=\"PartNo\" DataType=\"String\" "
       "DataStart=\"18\" DataLen=\"8\" FieldStatus=\"0\">AB-12</Field>\r\n"
       "<Field EntryNr=\"3\" Warning=\"FieldDoesNotExist\"/>\r\n"
-      "<Field Type=\"MEM\" Name=\"Counter\" DataType=\"Int\" DataStart=\"26\" DataLen=\"2\">513</Field>\r\n"
+      "<Field Type=\"MEM\" Name=\"counter\" DataType=\"Int\" DataStart=\"26\" DataLen=\"2\">513</Field>\r\n"
       "</Tag>\r\n</ReadTags>\r\n";
   EXPECT_EQ(Doc(), want);
   // Date and Time are 8 characters each in the stored text.

@@ -202,6 +202,7 @@ TEST_F(SimReader, TemplateItems) {
       "f_16=Ignored,1,1,h\n"
       "f_4=Ignored,1,1,h\n"
       "f_05=" + std::string(70, 'n') + ",1,1,h\n"
+      "f_06=Big,4294967296,-4294967297,h\n"
       "; [COMMENTED]\n"
       "[0456xxxxxxxx]\n");
   ASSERT_EQ(VOLNEDA_LoadSWTT(handle, W(swtt)), 0);
@@ -219,6 +220,7 @@ TEST_F(SimReader, TemplateItems) {
   } want[] = {
       {0, 1, "Serial", 0, 8, 'h'}, {1, 1, "Name", 4, 6, 's'},   {2, 1, "OnlyName", 0, 0, 0},
       {3, 1, " Blank", 0, -3, ' '}, {4, 0, "", 0, 0, 0},        {5, 1, "nnnnnnnnnnnnnnnnnnnnnnnnnnnnnnn", 0, 0, 0},
+      {6, 1, "Big", INT32_MAX, INT32_MIN, 'h'},  // numbers saturate
       {15, 0, "", 0, 0, 0},
   };
   for (const Want &w : want) {

@@ -37,6 +37,8 @@ TEST_F(SimReader, WriteRequestChecks) {
       {Tag(u"", u"<SWTTField EntryNr=\"16\">v</SWTTField>"), -3009},
       {Tag(u"", u"<SWTTField EntryNr=\"-1\">v</SWTTField>"), -3009},
       {Tag(u"", u"<SWTTField EntryNr=\"abc\">v</SWTTField>"), 0},  // reads as 0
+      {Tag(u"", u"<SWTTField EntryNr=\"4294967296\">v</SWTTField>"), -3009},  // saturates, never wraps
+      {Tag(u"", u"<SWTTField EntryNr=\"-4294967295\">v</SWTTField>"), -3009},
       {Tag(u"", u"<SWTTField>v</SWTTField>"), -3008},
       {Tag(u"", u"<SWTTField EntryNr=\"\">v</SWTTField>"), -3008},
       {Tag(u"", u"<SWTTField EntryNr=\"2\" Locked=\"true\">v</SWTTField>"), 0},

@@ -126,12 +126,16 @@ TEST_F(Driver, OpenFailures) {
     EXPECT_EQ(G4Open(k.reader, &status, info, 0, 0), nullptr);
     EXPECT_EQ(status, k.want);
   }
-  // From the file: the open or the control block fails.
-  ASSERT_TRUE(WriteTextFile(path, "[reader R1]\nfail.open = -7\n[reader R2]\nfail.allocate = -8\n"));
+  // From the file: the open or the control block fails.  Numbers beyond
+  // 32 bits saturate.
+  ASSERT_TRUE(WriteTextFile(path, "[reader R1]\nfail.open = -7\n[reader R2]\nfail.allocate = -8\n"
+                                  "[reader R3]\nfail.open = -4294967297\n"));
   TagdrvClearFaults();
   int32_t status = 0;
   EXPECT_EQ(G4Open("R1", &status, info, 0, 0), nullptr);
   EXPECT_EQ(status, -7);
+  EXPECT_EQ(G4Open("R3", &status, info, 0, 0), nullptr);
+  EXPECT_EQ(status, INT32_MIN);
   h = G4Open("R2", &status, info, 0, 0);
   ASSERT_NE(h, nullptr);
   EXPECT_EQ(RFIDAllocateControl(h, &status), nullptr);

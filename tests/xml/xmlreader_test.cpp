@@ -187,6 +187,17 @@ TEST(XmlReader, WalksAResultDocument) {
   XMLreader_Rewind(h);
   EXPECT_EQ(XMLreader_StepIntoElement(h), 0);  // no main position
   EXPECT_EQ(XMLreader_StepOutOfElement(h), 0);
+
+  // Stepped into a Tag without children (main 0): the search starts over
+  // at the document's root and comes to its first Tag.
+  Handle flat(u"<ReadTags><Tag ID=\"1\"/><Tag ID=\"2\"/></ReadTags>");
+  ASSERT_EQ(XMLreader_GetElement(flat), 2);
+  ASSERT_EQ(XMLreader_FindChildElement(flat, W(u"Tag")), 1);
+  ASSERT_EQ(XMLreader_StepIntoElement(flat), 1);
+  ASSERT_EQ(XMLreader_StepIntoElement(flat), 1);
+  EXPECT_EQ(XMLreader_FindChildElement(flat, W(u"Tag")), 1);
+  ASSERT_EQ(XMLreader_GetChildAttribute(flat, W(u"ID"), buf, 32), 1);
+  EXPECT_EQ(U(buf), u"1");
 }
 
 TEST(XmlReader, CopiesOutWithinTheBufferSize) {
@@ -233,21 +244,23 @@ TEST(XmlReader, CopiesOutWithinTheBufferSize) {
   }
 }
 
-TEST(XmlReader, CopiesTheWholeDocumentOrItsStart) {
+TEST(XmlReader, CopiesTheDocumentAsWcsncpyDoes) {
+  using namespace std::string_literals;
   Handle h(u"<r>0123456789</r>");
-  const int32_t length = GetCurrentDocLen(h);
-  ASSERT_EQ(length, 17);
+  ASSERT_EQ(GetCurrentDocLen(h), 17);
+  // Exactly the units written: the text, then NULs up to size in all.
   struct Case {
     int32_t size;
-    const char16_t *copied;
-  } cases[] = {{18, u"<r>0123456789</r>"}, {30, u"<r>0123456789</r>"}, {17, u"<r>0123456789</r"},
-               {4, u"<r>"}, {1, u""}};
+    std::u16string written;
+  } cases[] = {{18, u"<r>0123456789</r>\0"s}, {20, u"<r>0123456789</r>\0\0\0"s},
+               {17, u"<r>0123456789</r>"},  // the length itself: no terminator
+               {4, u"<r>0"}, {1, u"<"}, {0, u""}, {-1, u""}};
   for (const Case &c : cases) {
     std::vector<VOLNEDA_WCHAR> buf(40, 0x7777);
     GetCurrentDoc(h, buf.data(), c.size);
-    EXPECT_EQ(U(buf.data()), c.copied) << c.size;
-    size_t used = std::char_traits<char16_t>::length(c.copied) + 1;  // text and terminator only
-    for (size_t i = used; i < buf.size(); ++i) EXPECT_EQ(buf[i], 0x7777) << c.size << " at " << i;
+    std::u16string got(buf.begin(), buf.begin() + static_cast<ptrdiff_t>(c.written.size()));
+    EXPECT_EQ(got, c.written) << c.size;
+    for (size_t i = c.written.size(); i < buf.size(); ++i) EXPECT_EQ(buf[i], 0x7777) << c.size << " at " << i;
   }
   // A text that does not parse is still the document's text.
   Handle broken(u"<a><b>");

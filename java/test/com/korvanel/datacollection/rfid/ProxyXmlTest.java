@@ -106,14 +106,15 @@ public class ProxyXmlTest {
         doc = SimulatedReader.openDoc(null);
         assertTrue(VOLNEDAProxy.XMLreader_WriteXMLHeader(doc));
         assertEquals(14, VOLNEDAProxy.GetCurrentDocLen(doc));
+        assertEquals("the length of the text gives all of it", "<WriteTags/>\r\n", currentDoc(14));
         assertEquals("<WriteTags/>\r\n", currentDoc(15));
-        assertEquals("the length of the text leaves the last unit out", "<WriteTags/>\r", currentDoc(14));
+        assertEquals("<WriteTags/>", currentDoc(12));
 
         VOLNEDAProxy.XMLreader_WriteXMLAddTag(doc, "0123456789ABCDEF");
         VOLNEDAProxy.XMLreader_WriteXMLAddSWTTFieldInfo(doc, 1, "WIDGET-\u00c4");
         VOLNEDAProxy.XMLreader_WriteXMLAddMEMFieldInfo(doc, 32, 2, 'i', "42");
         int length = VOLNEDAProxy.GetCurrentDocLen(doc);
-        String text = currentDoc(length + 1);
+        String text = currentDoc(length);
         assertEquals(length, text.length());
         String[] pieces = {"ID=\"0123456789ABCDEF\"", "WIDGET-\u00c4", "MemStart=\"32\"", "MemLen=\"2\"",
                            "MemType=\"Int\"", ">42<"};
