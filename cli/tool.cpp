@@ -10,6 +10,7 @@
 
 #include "console.h"
 #include "format.h"
+#include "hints.h"
 #include "meanings.h"
 #include "tag_table.h"
 #include "text.h"
@@ -203,6 +204,8 @@ int Tool::ShowResult(const std::string &command, const CommandResult &r) {
 }
 
 int Tool::Command(const std::string &command) {
+  if (!opt_.quiet)
+    for (const std::string &hint : SelectListHints(command)) Emit(stderr, "volneda: note: " + hint + "\n");
   if (!EnsureOpen()) return kExitFailed;
   Note("command: " + command);
   CommandResult r = Sess().Command(command);

@@ -94,6 +94,16 @@ def test_failures_exit_with_the_code_and_its_meaning(args, status, says):
     assert says in r.stderr
 
 
+@pytest.mark.parametrize("select, note", [
+    ("feild(1)", "'feild(1)' is neither field(...) nor mem(...)"),
+    ("mem(note, 60, 5, s)", "blanks stay part of the name and the type"),
+    ("field(1) mem(x,0,2,h)", None),
+])
+def test_read_notes_select_lists_the_library_would_skip(select, note):
+    r = run("read", select)
+    assert r.returncode == 0 and (note in r.stderr if note else "note:" not in r.stderr)
+
+
 def test_session_writes_and_reads_back_on_one_reader():
     lines = ["# a comment", "write --inline " + MULLER, "read mem(name,48,6,s) where tagid=" + CARTON,
              "attr set Label Grüße €", "attr get Label", "frobnicate", "identify"]
