@@ -42,17 +42,6 @@ if(NOT WIN32)
   endif()
 endif()
 
-# Debug information names the sources relative to the source tree, so that
-# installed files carry no path of the machine that built them.
-if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
-  foreach(_t volneda volneda_core tagdrv volneda_cli)
-    if(TARGET ${_t})
-      target_compile_options(${_t} PRIVATE -ffile-prefix-map=${CMAKE_BINARY_DIR}/=build/
-                                           -ffile-prefix-map=${CMAKE_SOURCE_DIR}/=)
-    endif()
-  endforeach()
-endif()
-
 # The unversioned link goes with the runtime: the Java VM loads the library
 # by that name (System.loadLibrary("volneda")).
 install(TARGETS volneda

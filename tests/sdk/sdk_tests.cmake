@@ -18,7 +18,7 @@ set_tests_properties(example_c_read_fields PROPERTIES PASS_REGULAR_EXPRESSION "S
 
 # The Java VM and Python do not start under the sanitizers' runtime: the
 # proxy class has its own sanitized test (java_proxy).
-if(TARGET volneda_examples_java AND TARGET volneda_jar AND NOT VOLNEDA_SANITIZE)
+if(TARGET volneda_examples_java AND TARGET volneda_jar AND NOT VOLNEDA_SANITIZE AND NOT VOLNEDA_TSAN)
   get_target_property(_proxy volneda_jar JAR_FILE)
   get_target_property(_examples volneda_examples_java JAR_FILE)
   foreach(name Inventory ReadFields WriteReadBack StatusThread)
@@ -34,7 +34,7 @@ endif()
 # docs/, the tables as meanings.tsv has them, links that lead somewhere, and
 # each documented cause of an error code giving that code.
 find_package(Python3 COMPONENTS Interpreter)
-if(Python3_FOUND AND NOT WIN32 AND NOT VOLNEDA_SANITIZE)
+if(Python3_FOUND AND NOT WIN32 AND NOT VOLNEDA_SANITIZE AND NOT VOLNEDA_TSAN)
   add_test(NAME docs_check
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_docs.py ${CMAKE_SOURCE_DIR} $<TARGET_FILE:volneda>
     WORKING_DIRECTORY ${_run})
