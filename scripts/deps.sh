@@ -8,13 +8,17 @@ set -u
 need=(g++ cmake ninja-build libgtest-dev libgmock-dev pkg-config junit4 libhamcrest-java libbenchmark-dev)
 # The volneda tool's JSON output; the Python package's tests.
 need+=(nlohmann-json3-dev python3-pytest)
-# volneda serve (the reader console) and its tests in a real browser.
-need+=(libcpp-httplib-dev chromium chromium-driver python3-selenium)
+# volneda serve (the reader console).
+need+=(libcpp-httplib-dev)
 need+=("$@")
-# `scripts/deps.sh fuzz`: the libFuzzer targets' compiler and its fuzzer and
-# sanitizer runtimes, in place of the word.
+# Words in place of packages: `fuzz`, the libFuzzer targets' compiler and its
+# fuzzer and sanitizer runtimes; `browser`, what the console's tests in a real
+# browser need (make test asks for it, make demo does not).
 for i in "${!need[@]}"; do
-  [ "${need[$i]}" = fuzz ] && unset 'need[i]' && need+=(clang libclang-rt-14-dev)
+  case "${need[$i]}" in
+    fuzz) unset 'need[i]'; need+=(clang libclang-rt-14-dev) ;;
+    browser) unset 'need[i]'; need+=(chromium chromium-driver python3-selenium) ;;
+  esac
 done
 
 missing=()

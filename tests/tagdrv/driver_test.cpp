@@ -1,50 +1,29 @@
 // The simulated reader driver on its own, through the driver functions and
-// its control interface, the way VOLNEDA calls them.
+// its control interface, the way VOLNEDA calls them: what the tag field
+// file's keys do, the slot areas, ranges and faults.
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
+#include <tuple>
 #include <vector>
 
 #include "tagdrv.h"
 #include "tagdrv_control.h"
-#include "temp_files.h"
 #include "test_util.h"
 
 namespace {
 
 const char *kField =
-    "[reader R1]\n"
-    "version = 2.1\n"
-    "attr.Power = 30\n"
-    "[reader OLD]\n"
-    "version = 1.0\n"
-    "[tag a]\n"
-    "id = 0123456789ABCDEF\n"
-    "swtt = 0123456789AB\n"
-    "type = I2\n"
-    "antenna = 1\n"
-    "mem.0 = 01 02 03 04 05 06 07 08\n"
-    "text.20 = WIDGET\n"
-    "[tag b]\n"
-    "id = 1111111111111111\n"
-    "swtt = abc\n"
-    "type = TAGTYPE\n"
-    "antenna = 10\n"
-    "mem.0 = A0 A1 A2 A3\n"
-    "mem.250 = F0 F1 F2 F3 F4 F5 F6 F7 F8\n"
-    "[tag c]\n"
-    "reader = OLD\n"
-    "id = 2222222222222222\n";
+    "[reader R1]\nversion = 2.1\n"
+    "[tag a]\nid = 0123456789ABCDEF\nswtt = 0123456789AB\nmem.0 = 01 02 03 04\ntext.30 = WIDGET\n"
+    "[tag b]\nid = 1111111111111111\nswtt = abc\nmemory = A0 A1 A2 A3\nmem.250 = F0 F1 F2 F3 F4 F5 F6 F7 F8\n"
+    "mem.-1 = EE EE\nfailaddress = 21, 200\nfielderror = -21\n"
+    "[tag c]\nreader = OLD\nid = 2222222222222222\n[tag d]\nid = 3333333333333333\nstatus = -5\n"
+    "[reader OLD]\n";
 
 class Driver : public ::testing::Test {
  protected:
-  std::string Path() const {
-    const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return std::string("drv_") + info->name() + "_field.ini";
-  }
   void SetUp() override {
-    path = Path();
     TagdrvClearFaults();
     TagdrvSetFieldFile(path.c_str());
   }
@@ -54,310 +33,146 @@ class Driver : public ::testing::Test {
     TagdrvClearFaults();
     std::remove(path.c_str());
   }
-  // Opens R1 (or another reader) and allocates the control block.
-  void Open(const std::string &field = kField, const char *reader = "R1") {
+  void Open(const std::string &field = kField) {
     ASSERT_TRUE(WriteTextFile(path, field));
     int32_t status = 1;
-    h = G4Open(reader, &status, info, 0, 0);
-    ASSERT_NE(h, nullptr);
-    ASSERT_EQ(status, 0);
-    c = RFIDAllocateControl(h, &status);
-    ASSERT_NE(c, nullptr);
-    ASSERT_EQ(status, 0);
+    ASSERT_NE(h = G4Open("R1", &status, info, 0, 0), nullptr);
+    ASSERT_NE(c = RFIDAllocateControl(h, &status), nullptr);
   }
   void Close() {
-    int32_t status;
-    if (c) RFIDFreeControl(h, c, &status);
-    if (h) G4Close(h, &status);
-    c = nullptr;
-    h = nullptr;
+    if (c) RFIDFreeControl(h, c, nullptr);
+    if (h) G4Close(h, nullptr);
+    c = nullptr, h = nullptr;
   }
   int32_t Identify() {
-    c->opCode = TAGDRV_OP_IDENTIFY;
-    c->requestWord = 1;
     c->firstTag = c->tagCount = c->foundCount = 0;
-    int32_t r = G4Identify(h, c);
-    c->tagCount = c->foundCount;
-    return r;
+    return G4Identify(h, c);
   }
-  // One slot per range, for every found tag.
-  struct Range {
-    int32_t start, length;
-  };
-  void Slots(const std::vector<Range> &ranges, uint32_t kind = 0) {
+  // One slot per range, for every found tag, the buffers filled with EE.
+  void Slots(const std::vector<std::pair<int32_t, int32_t>> &ranges, uint32_t kind = 0) {
     for (uint32_t s = 0; s < ranges.size(); ++s) {
       std::memset(c->slotData[s], 0xEE, TAGDRV_SLOT_DATA_SIZE);
-      for (uint32_t t = 0; t < c->tagCount; ++t) c->slotDesc[s][t] = {ranges[s].start, 0, ranges[s].length, kind};
+      for (uint32_t t = 0; t < c->tagCount; ++t) c->slotDesc[s][t] = {ranges[s].first, 0, ranges[s].second, kind};
     }
     c->slotCount = static_cast<uint32_t>(ranges.size());
   }
   std::string Bytes(uint32_t slot, size_t offset, size_t n) const {
     return std::string(reinterpret_cast<const char *>(c->slotData[slot]) + offset, n);
   }
-
-  std::string path;
+  std::string path = "drv_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".ini";
   uint8_t info[TAGDRV_INFO_AREA_SIZE] = {};
   G4HANDLE h = nullptr;
   RfidControl *c = nullptr;
 };
 
 TEST_F(Driver, OpenFailures) {
-  struct Case {
-    const char *what;
-    bool writeFile;
-    const char *reader;
-    int32_t fault, faultValue;
-    int32_t want;
-  } cases[] = {
-      {"no field file", false, "R1", 0, 0, -101},
-      {"unknown reader", true, "R9", 0, 0, -100},
-      {"name is case-sensitive", true, "r1", 0, 0, -100},
-      {"injected", true, "R1", TAGDRV_FAULT_OPEN, -200, -200},
+  struct Case { const char *field, *reader; int32_t fault, want; } cases[] = {
+      {nullptr, "R1", 0, -101}, {kField, "r1", 0, -100},  // names are case-sensitive
+      {kField, "R1", -200, -200}, {"[reader R1]\nfail.open = -4294967297\n", "R1", 0, INT32_MIN},  // saturates
   };
   for (const Case &k : cases) {
-    SCOPED_TRACE(k.what);
     std::remove(path.c_str());
-    if (k.writeFile) {
-      ASSERT_TRUE(WriteTextFile(path, kField));
-    }
-    TagdrvClearFaults();
-    if (k.fault) TagdrvSetFault(k.fault, k.faultValue);
+    ASSERT_TRUE(!k.field || WriteTextFile(path, k.field));
+    TagdrvSetFault(TAGDRV_FAULT_OPEN, k.fault);
     int32_t status = 0;
-    EXPECT_EQ(G4Open(k.reader, &status, info, 0, 0), nullptr);
+    EXPECT_EQ(G4Open(k.reader, &status, info, 0, 0), nullptr) << k.want;
     EXPECT_EQ(status, k.want);
   }
-  // From the file: the open or the control block fails.  Numbers beyond
-  // 32 bits saturate.
-  ASSERT_TRUE(WriteTextFile(path, "[reader R1]\nfail.open = -7\n[reader R2]\nfail.allocate = -8\n"
-                                  "[reader R3]\nfail.open = -4294967297\n"));
+  // The control block fails from the file; the control interface wins.
   TagdrvClearFaults();
-  int32_t status = 0;
-  EXPECT_EQ(G4Open("R1", &status, info, 0, 0), nullptr);
-  EXPECT_EQ(status, -7);
-  EXPECT_EQ(G4Open("R3", &status, info, 0, 0), nullptr);
-  EXPECT_EQ(status, INT32_MIN);
-  h = G4Open("R2", &status, info, 0, 0);
-  ASSERT_NE(h, nullptr);
-  EXPECT_EQ(RFIDAllocateControl(h, &status), nullptr);
-  EXPECT_EQ(status, -8);
-  TagdrvSetFault(TAGDRV_FAULT_ALLOCATE, -9);  // the control interface wins
-  EXPECT_EQ(RFIDAllocateControl(h, &status), nullptr);
-  EXPECT_EQ(status, -9);
-}
-
-TEST_F(Driver, FieldFileFromEnvironment) {
-  ASSERT_TRUE(WriteTextFile(path, kField));
+  ASSERT_TRUE(WriteTextFile(path, "[reader R1]\nfail.allocate = -8\n"));
+  SetEnvVar("TAGDRV_FIELD", path.c_str());  // found through the environment
   TagdrvSetFieldFile(nullptr);
-  SetEnvVar("TAGDRV_FIELD", path.c_str());
-  int32_t status = 1;
-  h = G4Open("R1", &status, info, 0, 0);
+  int32_t status = 0;
+  ASSERT_NE(h = G4Open("R1", &status, info, 0, 0), nullptr);
   SetEnvVar("TAGDRV_FIELD", nullptr);
-  EXPECT_NE(h, nullptr);
-  EXPECT_EQ(status, 0);
-}
-
-TEST_F(Driver, IdentifyStopsAtCapacity) {
-  std::string field = "[reader R1]\n";
-  char line[96];
-  for (int i = 0; i < 1003; ++i) {
-    std::snprintf(line, sizeof line, "[tag t%d]\nid = %016X\n", i, i);
-    field += line;
+  for (int32_t fault : {0, -9}) {
+    TagdrvSetFault(TAGDRV_FAULT_ALLOCATE, fault);
+    EXPECT_EQ(RFIDAllocateControl(h, &status), nullptr);
+    EXPECT_EQ(status, fault ? fault : -8);
   }
-  Open(field);
-  ASSERT_EQ(Identify(), 0);
-  EXPECT_EQ(c->foundCount, c->tagCapacity);
-  EXPECT_EQ(c->tagTable[999].id[7], 999 % 256);
-  // Without an swtt key the identifier is read from memory bytes 12 to 17.
-  EXPECT_STREQ(c->tagTable[0].info->swtt, "000000000000");
 }
 
-TEST_F(Driver, FailingTags) {
-  std::string field = std::string(kField) + "[tag d]\nid = 3333333333333333\nstatus = -5\n";
-  Open(field);
-  ASSERT_TRUE(TagdrvSetTagStatus("1111111111111111", -6));
-  EXPECT_FALSE(TagdrvSetTagStatus("11", -6));
-  ASSERT_EQ(Identify(), 0);
-  ASSERT_EQ(c->foundCount, 3u);
-  EXPECT_EQ(c->tagStatus[0], 0);
-  EXPECT_EQ(c->tagStatus[1], -6);
-  EXPECT_EQ(c->tagStatus[2], -5);
-  // A failed tag is not read.
-  Slots({{0, 2}});
-  c->fieldStatus[0][1] = 77;
-  ASSERT_EQ(G4Read(h, c), 0);
-  EXPECT_EQ(c->fieldStatus[0][0], 0);
-  EXPECT_EQ(c->fieldStatus[0][1], 77);
-  TagdrvSetTagStatus("1111111111111111", 0);
-  ASSERT_EQ(Identify(), 0);
-  EXPECT_EQ(c->tagStatus[1], 0);
-}
-
-TEST_F(Driver, ReadPlacesValuesWhereTheAreaRuleSays) {
+TEST_F(Driver, FieldFileKeysAndRanges) {
   Open();
   ASSERT_EQ(Identify(), 0);
-  // Kind 0: each tag's area is its length plus one byte.
-  Slots({{0, 4}, {20, 6}});
-  ASSERT_EQ(G4Read(h, c), 0);
-  EXPECT_EQ(Bytes(0, 0, 4), std::string("\x01\x02\x03\x04", 4));
-  EXPECT_EQ(Bytes(0, 5, 4), std::string("\xA0\xA1\xA2\xA3", 4));
-  EXPECT_EQ(static_cast<uint8_t>(c->slotData[0][4]), 0xEE);  // the byte after a value is no one's
-  EXPECT_EQ(Bytes(1, 0, 6), "WIDGET");
-  EXPECT_EQ(Bytes(1, 7, 6), std::string(6, '\0'));
-  EXPECT_EQ(c->fieldStatus[0][0], 0);
-  EXPECT_EQ(c->fieldStatus[1][1], 0);
-  // Kind 1: integer areas, a length of 3 takes 4 bytes.
-  struct Case {
-    int32_t length;
-    size_t offset;  // of tag 1's value
-  } cases[] = {{1, 1}, {2, 2}, {3, 4}, {4, 4}};
-  for (const Case &k : cases) {
-    SCOPED_TRACE(k.length);
-    Slots({{0, k.length}}, 1);
-    ASSERT_EQ(G4Read(h, c), 0);
-    EXPECT_EQ(static_cast<uint8_t>(c->slotData[0][k.offset]), 0xA0);
-  }
-}
-
-TEST_F(Driver, OutOfRangeFieldsFailAndTouchNothing) {
-  Open();
-  ASSERT_EQ(Identify(), 0);
-  struct Case {
-    const char *what;
-    int32_t start, length;
-  } cases[] = {
-      {"past the end", 250, 7},
-      {"negative start", -1, 2},
-      {"negative length", 0, -1},
-      {"longer than the slot buffer", 0, 300},
-  };
-  for (const Case &k : cases) {
-    SCOPED_TRACE(k.what);
-    ASSERT_EQ(Identify(), 0);
-    Slots({{k.start, k.length}});
-    ASSERT_EQ(G4Read(h, c), 0);
-    EXPECT_LT(c->fieldStatus[0][0], 0);
-    EXPECT_EQ(Bytes(0, 0, 8), std::string(8, '\xEE'));
-    // Writing the same range leaves tag memory as it was.
-    ASSERT_EQ(G4Write(h, c), 0);
-    EXPECT_LT(c->fieldStatus[0][0], 0);
-    EXPECT_EQ(c->driverError, -30);
-  }
-  ASSERT_EQ(Identify(), 0);
-  Slots({{250, 6}});  // the last bytes of memory are in range
-  ASSERT_EQ(G4Read(h, c), 0);
-  EXPECT_EQ(c->fieldStatus[0][1], 0);
-  EXPECT_EQ(Bytes(0, 7, 6), "\xF0\xF1\xF2\xF3\xF4\xF5");
-  EXPECT_EQ(Bytes(0, 0, 6), std::string(6, '\0'));  // tag a's memory unchanged by the failed writes
-}
-
-TEST_F(Driver, InjectedFaults) {
-  Open();
-  struct Case {
-    const char *what;
-    int32_t fault, value;
-    int32_t identify, read, write;  // results; the fault value shows in driverError
-  } cases[] = {
-      {"identify", TAGDRV_FAULT_IDENTIFY, -200, 1, 0, 0},
-      {"read", TAGDRV_FAULT_READ, -201, 0, 1, 0},
-      {"write error", TAGDRV_FAULT_WRITE, -202, 0, 0, 0},
-      {"write parameter", TAGDRV_FAULT_WRITE_RETURN, 3, 0, 0, 3},
-  };
-  for (const Case &k : cases) {
-    SCOPED_TRACE(k.what);
-    TagdrvClearFaults();
-    ASSERT_EQ(Identify(), 0);
-    Slots({{0, 2}});
-    std::memcpy(c->slotData[0], "\x55\x55\0\x55\x55", 5);
-    TagdrvSetFault(k.fault, k.value);
-    c->driverError = 0;
-    EXPECT_EQ(Identify(), k.identify);
-    if (k.identify) {
-      EXPECT_EQ(c->driverError, k.value);
-      continue;
-    }
-    Slots({{0, 2}});
-    c->driverError = 0;
-    EXPECT_EQ(G4Read(h, c), k.read);
-    if (k.read) {
-      EXPECT_EQ(c->driverError, k.value);
-      continue;
-    }
-    std::memcpy(c->slotData[0], "\x55\x55\0\x55\x55", 5);
-    c->driverError = 0;
-    int before = TagdrvWriteCount();
-    EXPECT_EQ(G4Write(h, c), k.write);
-    EXPECT_EQ(TagdrvWriteCount(), before + 1);
-    if (k.fault == TAGDRV_FAULT_WRITE) {
-      EXPECT_EQ(c->driverError, k.value);
-    }
-    // A failed write wrote nothing.
-    TagdrvClearFaults();
-    Slots({{0, 2}});
-    ASSERT_EQ(G4Read(h, c), 0);
-    EXPECT_EQ(Bytes(0, 0, 2), "\x01\x02");
-  }
-}
-
-TEST_F(Driver, FailingFields) {
-  std::string field = std::string(kField);
-  field.insert(field.find("[tag b]"), "failaddress = 21, 200\nfielderror = -21\n");
-  Open(field);
-  ASSERT_TRUE(TagdrvSetFieldFault("1111111111111111", 2, -22));
-  ASSERT_EQ(Identify(), 0);
-  Slots({{20, 2}, {0, 2}, {2, 2}});
-  ASSERT_EQ(G4Read(h, c), 0);
-  EXPECT_EQ(c->fieldStatus[0][0], -21);  // covers address 21 of tag a
-  EXPECT_EQ(c->fieldStatus[1][0], 0);
-  EXPECT_EQ(c->fieldStatus[0][1], 0);
-  EXPECT_EQ(c->fieldStatus[2][1], -22);  // injected for tag b
-  EXPECT_EQ(c->fieldStatus[1][1], 0);
-  // A write with a failing field: the other fields are written, the tag
-  // and the request report the failure.
-  Slots({{20, 2}, {30, 1}});
-  std::memcpy(c->slotData[1], "\x99\0\x98", 3);
+  ASSERT_EQ(c->foundCount, 3u);  // tag c belongs to reader OLD
+  EXPECT_EQ(std::vector<int32_t>(c->tagStatus, c->tagStatus + 3), (std::vector<int32_t>{0, 0, -5}));
+  Slots({{20, 2}, {0, 4}});
+  ASSERT_EQ(G4Read(h, c), 0);  // tag d failed and is not read; tag b fails at address 21
+  EXPECT_EQ(std::vector<int32_t>({c->fieldStatus[0][0], c->fieldStatus[0][1], c->fieldStatus[1][1]}),
+            (std::vector<int32_t>{0, -21, 0}));
+  EXPECT_EQ(Bytes(1, 0, 10), std::string("\x01\x02\x03\x04\xEE\xA0\xA1\xA2\xA3\xEE", 10));  // mem.-1 wrote nothing
   ASSERT_EQ(G4Write(h, c), 0);
-  EXPECT_EQ(c->driverError, -30);
-  EXPECT_EQ(c->tagStatus[0], -30);
-  EXPECT_EQ(c->tagStatus[1], 0);
-  EXPECT_EQ(c->fieldStatus[0][0], -21);
-  EXPECT_EQ(c->fieldStatus[1][0], 0);
-  ASSERT_EQ(Identify(), 0);
-  Slots({{30, 1}});
-  ASSERT_EQ(G4Read(h, c), 0);
-  EXPECT_EQ(Bytes(0, 0, 1), "\x99");
-  EXPECT_EQ(Bytes(0, 2, 1), "\x98");
+  EXPECT_EQ(ReadTextFile(path), kField);  // writes are not persisted by default
+  ASSERT_EQ(Identify(), 0);  // tag b's failed field failed it
+  for (auto [length, offset] : {std::pair{1, 1}, {2, 2}, {3, 4}, {4, 4}}) {  // kind 1: integer areas, 3 takes 4
+    Slots({{0, length}}, 1);
+    ASSERT_EQ(G4Read(h, c), 0);
+    EXPECT_EQ(c->slotData[0][offset], 0xA0) << length;
+  }
+  EXPECT_FALSE(TagdrvSetTagStatus("11", -6) || TagdrvSetFieldFault("1111", 1, -6));
+  EXPECT_TRUE(TagdrvSetTagStatus("3333333333333333", 0));  // clears what was injected only
+  // Out of range: the field fails, the slot keeps its bytes and a write of
+  // the same range changes nothing; the last bytes of memory are in range.
+  for (auto [start, length, fails] : {std::tuple{250, 7, true}, {-1, 2, true}, {0, -1, true}, {0, 300, true}, {250, 6, false}}) {
+    ASSERT_EQ(Identify(), 0);
+    Slots({{start, length}});
+    ASSERT_EQ(G4Read(h, c), 0);
+    EXPECT_EQ(c->fieldStatus[0][0] < 0, fails) << start << "," << length;
+    EXPECT_EQ(Bytes(0, 0, 8), fails ? std::string(8, '\xEE') : std::string(6, '\0') + "\xEE\xF0");
+    ASSERT_EQ(G4Write(h, c), 0);
+    EXPECT_EQ(c->driverError, fails ? -30 : 0);
+  }
 }
 
-TEST_F(Driver, PersistedWritesSurviveTheProcess) {
-  std::string field = std::string("[field]\npersist = 1\n") + kField;
-  Open(field);
+TEST_F(Driver, FaultsFromTheFileAndTheControlInterface) {
+  struct Case {
+    const char *key;  // in the file, or the fault injected
+    int fault;
+    int32_t identify, read, write, driverError;
+  } cases[] = {
+      {"fail.identify = -200", 0, 1, 0, 0, -200}, {"", TAGDRV_FAULT_IDENTIFY, 1, 0, 0, -200},
+      {"fail.read = -200", 0, 0, 1, 0, -200},     {"", TAGDRV_FAULT_READ, 0, 1, 0, -200},
+      {"fail.write = -200", 0, 0, 0, 0, -200},    {"", TAGDRV_FAULT_WRITE, 0, 0, 0, -200},
+      {"fail.writereturn = 3", 0, 0, 0, 3, 0},    {"", TAGDRV_FAULT_WRITE_RETURN, 0, 0, -200, 0},
+  };
+  for (const Case &k : cases) {
+    SCOPED_TRACE(k.key + std::to_string(k.fault));
+    Close();
+    Open(std::string("[reader R1]\n") + k.key + "\n[tag a]\nid = 0123456789ABCDEF\nmem.0 = 01 02\n");
+    TagdrvSetFault(k.fault, -200);
+    EXPECT_EQ(Identify(), k.identify);
+    Slots({{0, 2}});
+    if (!k.identify) { EXPECT_EQ(G4Read(h, c), k.read); }
+    std::memset(c->slotData[0], 0x55, 2);
+    if (!k.identify && !k.read) { EXPECT_EQ(G4Write(h, c), k.write); }
+    EXPECT_EQ(c->driverError, k.driverError);
+    TagdrvClearFaults();
+    if (k.identify || k.read) continue;
+    ASSERT_EQ(Identify(), 0);
+    Slots({{0, 2}});
+    ASSERT_EQ(G4Read(h, c), 0);
+    EXPECT_EQ(Bytes(0, 0, 2), "\x01\x02");  // nothing was written
+  }
+}
+
+TEST_F(Driver, WritesArePersistedWhenTheFieldSaysSo) {
+  Open(std::string("[field]\npersist = yes\n") + kField);
   ASSERT_EQ(Identify(), 0);
   Slots({{40, 2}});
   std::memcpy(c->slotData[0], "\x12\x34\0\x56\x78", 5);
   ASSERT_EQ(G4Write(h, c), 0);
   Close();
   // The file now holds the memory; a new open (as a later process would)
-  // reads it back.
-  int32_t status;
-  h = G4Open("R1", &status, info, 0, 0);
-  ASSERT_NE(h, nullptr);
-  c = RFIDAllocateControl(h, &status);
+  // reads it back, and the rest of the file is kept.
+  Open(ReadTextFile(path));
   ASSERT_EQ(Identify(), 0);
   EXPECT_STREQ(c->tagTable[1].info->swtt, "abc");
-  Slots({{40, 2}, {20, 6}});
+  Slots({{40, 2}, {30, 6}});
   ASSERT_EQ(G4Read(h, c), 0);
-  EXPECT_EQ(Bytes(0, 0, 2), "\x12\x34");
-  EXPECT_EQ(Bytes(0, 3, 2), "\x56\x78");
-  EXPECT_EQ(Bytes(1, 0, 6), "WIDGET");
-  EXPECT_NE(ReadTextFile(path).find("attr.Power = 30"), std::string::npos);  // the rest is kept
-}
-
-TEST_F(Driver, WritesAreNotPersistedByDefault) {
-  Open();
-  ASSERT_EQ(Identify(), 0);
-  Slots({{40, 2}});
-  ASSERT_EQ(G4Write(h, c), 0);
-  EXPECT_EQ(ReadTextFile(path), kField);
+  EXPECT_EQ(Bytes(0, 0, 2) + Bytes(0, 3, 2) + Bytes(1, 0, 6), "\x12\x34\x56\x78WIDGET");
+  EXPECT_NE(ReadTextFile(path).find("reader = OLD"), std::string::npos);
 }
 
 }  // namespace

@@ -2,35 +2,33 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
+#include <utility>
 #include <vector>
 
 #include "test_util.h"
-#include "volneda.h"
-#include "xml_check.h"
 
 namespace {
 
 // A document handle closed at the end of the scope.
-class Handle {
- public:
-  explicit Handle(const char16_t *text = nullptr) { XMLreader_OpenDoc(&h_, text ? W(text) : nullptr); }
-  ~Handle() { XMLreader_CloseDoc(h_); }
-  Handle(const Handle &) = delete;
-  Handle &operator=(const Handle &) = delete;
-  XMLREADER_HANDLE get() const { return h_; }
-  operator XMLREADER_HANDLE() const { return h_; }
-
- private:
-  XMLREADER_HANDLE h_ = nullptr;
+struct Handle {
+  explicit Handle(const char16_t *text = nullptr) { XMLreader_OpenDoc(&h, text ? W(text) : nullptr); }
+  ~Handle() { XMLreader_CloseDoc(h); }
+  operator XMLREADER_HANDLE() const { return h; }
+  XMLREADER_HANDLE h;
 };
 
+// Exactly the units a copy-out wrote into a buffer larger than it was told.
+template <typename CopyOut>
+std::u16string Written(int32_t size, CopyOut copyOut) {
+  std::vector<VOLNEDA_WCHAR> buf(static_cast<size_t>(std::max(size, 0)) + 8, 0x7777);
+  copyOut(buf.data(), size);
+  size_t n = 0;
+  while (n < buf.size() && buf[n] != 0x7777) ++n;
+  return std::u16string(buf.begin(), buf.begin() + static_cast<ptrdiff_t>(n));
+}
+
 std::u16string Text(XMLREADER_HANDLE h) {
-  int32_t length = GetCurrentDocLen(h);
-  std::vector<VOLNEDA_WCHAR> buffer(static_cast<size_t>(length) + 1, 0x7777);
-  GetCurrentDoc(h, buffer.data(), length + 1);
-  EXPECT_EQ(buffer[static_cast<size_t>(length)], 0);
-  return U(buffer.data());
+  return Written(GetCurrentDocLen(h) + 1, [h](VOLNEDA_WCHAR *b, int32_t size) { GetCurrentDoc(h, b, size); });
 }
 
 const char16_t kReadTags[] =
@@ -40,276 +38,112 @@ const char16_t kReadTags[] =
     u"</ReadTags>\r\n";
 
 TEST(XmlReader, BuildsTheWriteRequestByteForByte) {
+  using namespace std::string_literals;
   Handle h;
-  ASSERT_NE(h.get(), nullptr);
   EXPECT_EQ(GetCurrentDocLen(h), 0);
   ASSERT_EQ(XMLreader_WriteXMLHeader(h), 1);
-  EXPECT_EQ(GetCurrentDocLen(h), 14);
-  EXPECT_EQ(Text(h), u"<WriteTags/>\r\n");
-
+  EXPECT_EQ(Text(h), u"<WriteTags/>\r\n\0"s);
   ASSERT_EQ(XMLreader_WriteXMLAddTag(h, W(u"0011")), 1);
-  EXPECT_EQ(Text(h), u"<WriteTags>\r\n<Tag ID=\"0011\"/>\r\n</WriteTags>\r\n");
   ASSERT_EQ(XMLreader_WriteXMLAddSWTTFieldInfo(h, 3, W(u"abc")), 1);
   ASSERT_EQ(XMLreader_WriteXMLAddMEMFieldInfo(h, 0, 8, 'h', W(u"0102")), 1);
-  const std::u16string oneTag =
-      u"<WriteTags>\r\n"
-      u"<Tag ID=\"0011\">\r\n"
-      u"<SWTTField EntryNr=\"3\">abc</SWTTField>\r\n"
-      u"<MEMField MemStart=\"0\" MemLen=\"8\" MemType=\"Hex\">0102</MEMField>\r\n"
-      u"</Tag>\r\n"
-      u"</WriteTags>\r\n";
-  EXPECT_EQ(Text(h), oneTag);
-
   ASSERT_EQ(XMLreader_WriteXMLAddTag(h, W(u"a&b\"c")), 1);
   ASSERT_EQ(XMLreader_WriteXMLAddSWTTFieldInfo(h, -1, W(u"")), 1);
-  ASSERT_EQ(XMLreader_WriteXMLAddMEMFieldInfo(h, 16, 4, 'i', W(u"1<2")), 1);
+  std::u16string fields;  // type codes without a name of their own are written as String
+  for (auto [code, name] : {std::pair{int32_t{'i'}, u"Int"}, {'s', u"String"}, {0, u"String"}, {104 + 65536, u"String"}}) {
+    ASSERT_EQ(XMLreader_WriteXMLAddMEMFieldInfo(h, 16, 4, code, W(u"1<2")), 1);
+    fields += u"<MEMField MemStart=\"16\" MemLen=\"4\" MemType=\"" + std::u16string(name) + u"\">1&lt;2</MEMField>\r\n";
+  }
   ASSERT_EQ(XMLreader_WriteXMLAddSWTTFieldInfo(h, 0, nullptr), 1);
-  const std::u16string twoTags =
-      u"<WriteTags>\r\n"
-      u"<Tag ID=\"0011\">\r\n"
-      u"<SWTTField EntryNr=\"3\">abc</SWTTField>\r\n"
-      u"<MEMField MemStart=\"0\" MemLen=\"8\" MemType=\"Hex\">0102</MEMField>\r\n"
-      u"</Tag>\r\n"
-      u"<Tag ID=\"a&amp;b&quot;c\">\r\n"
-      u"<SWTTField EntryNr=\"-1\"></SWTTField>\r\n"
-      u"<MEMField MemStart=\"16\" MemLen=\"4\" MemType=\"Int\">1&lt;2</MEMField>\r\n"
-      u"<SWTTField EntryNr=\"0\"></SWTTField>\r\n"
-      u"</Tag>\r\n"
-      u"</WriteTags>\r\n";
-  EXPECT_EQ(Text(h), twoTags);
-  EXPECT_EQ(GetCurrentDocLen(h), static_cast<int32_t>(twoTags.size()));
+  const std::u16string want = u"<WriteTags>\r\n<Tag ID=\"0011\">\r\n<SWTTField EntryNr=\"3\">abc</SWTTField>\r\n"
+                              u"<MEMField MemStart=\"0\" MemLen=\"8\" MemType=\"Hex\">0102</MEMField>\r\n</Tag>\r\n"
+                              u"<Tag ID=\"a&amp;b&quot;c\">\r\n<SWTTField EntryNr=\"-1\"></SWTTField>\r\n" +
+                              fields + u"<SWTTField EntryNr=\"0\"></SWTTField>\r\n</Tag>\r\n</WriteTags>\r\n";
+  EXPECT_EQ(Narrow(Text(h)), Narrow(want + u'\0'));
+  Handle back(want.c_str());  // the text reads back as the request it is: a root of no result kind
+  EXPECT_TRUE(XMLreader_GetElement(back) == 0 && XMLreader_FindTag(back, W(u"a&b\"c")));
 
-  // The text reads back as the request it is.
-  Handle back(twoTags.c_str());
-  EXPECT_EQ(XMLreader_GetElement(back), 0);  // neither result kind, but a root
-  EXPECT_EQ(XMLreader_FindTag(back, W(u"a&b\"c")), 1);
-
-  // A new header starts over.
+  // A new header starts over; fields before any Tag add nothing but succeed.
   ASSERT_EQ(XMLreader_WriteXMLHeader(h), 1);
-  EXPECT_EQ(Text(h), u"<WriteTags/>\r\n");
-}
-
-TEST(XmlReader, MemoryTypeNames) {
-  struct Case {
-    int32_t code;
-    const char16_t *name;
-  } cases[] = {{104, u"Hex"}, {105, u"Int"}, {115, u"String"}, {0, u"String"},
-               {'H', u"String"}, {-104, u"String"}, {104 + 65536, u"String"}};
-  for (const Case &c : cases) {
-    Handle h;
-    ASSERT_EQ(XMLreader_WriteXMLHeader(h), 1);
-    ASSERT_EQ(XMLreader_WriteXMLAddTag(h, W(u"1")), 1);
-    ASSERT_EQ(XMLreader_WriteXMLAddMEMFieldInfo(h, 1, 2, c.code, W(u"d")), 1);
-    EXPECT_EQ(Text(h), u"<WriteTags>\r\n<Tag ID=\"1\">\r\n<MEMField MemStart=\"1\" MemLen=\"2\" MemType=\"" +
-                           std::u16string(c.name) + u"\">d</MEMField>\r\n</Tag>\r\n</WriteTags>\r\n")
-        << c.code;
-  }
-}
-
-TEST(XmlReader, WritesOutOfOrder) {
-  // Fields before any Tag add nothing, yet the last step still succeeds.
-  Handle h;
-  ASSERT_EQ(XMLreader_WriteXMLHeader(h), 1);
-  EXPECT_EQ(XMLreader_WriteXMLAddSWTTFieldInfo(h, 1, W(u"x")), 1);
-  EXPECT_EQ(XMLreader_WriteXMLAddMEMFieldInfo(h, 0, 1, 'h', W(u"00")), 1);
-  EXPECT_EQ(Text(h), u"<WriteTags/>\r\n");
-  ASSERT_EQ(XMLreader_WriteXMLAddTag(h, W(u"7")), 1);
-  EXPECT_EQ(Text(h), u"<WriteTags>\r\n<Tag ID=\"7\"/>\r\n</WriteTags>\r\n");
-
-  // Without a header there is no main position to add a Tag under.
-  Handle bare;
-  EXPECT_EQ(XMLreader_WriteXMLAddTag(bare, W(u"1")), 0);
-  EXPECT_EQ(GetCurrentDocLen(bare), 0);
+  EXPECT_TRUE(XMLreader_WriteXMLAddSWTTFieldInfo(h, 1, W(u"x")) && XMLreader_WriteXMLAddMEMFieldInfo(h, 0, 1, 'h', nullptr));
+  EXPECT_EQ(GetCurrentDocLen(h), 14);
   Handle parsed(u"<WriteTags/>");
-  EXPECT_EQ(XMLreader_WriteXMLAddTag(parsed, W(u"1")), 0);
-  EXPECT_EQ(Text(parsed), u"<WriteTags/>");
-  EXPECT_EQ(XMLreader_WriteXMLAddSWTTFieldInfo(parsed, 1, W(u"x")), 0);  // no parent to step out to
-}
-
-TEST(XmlReader, ResultKindOfTheRoot) {
-  struct Case {
-    const char16_t *text;
-    int32_t kind;
-  } cases[] = {
-      {u"<ReadTags/>", 2},          {u"<?xml version=\"1.0\"?>\r\n<IdentifyTags TagCount=\"0\"/>", 1},
-      {u"<readtags/>", 0},          {u"<ReadTagsX/>", 0},
-      {u"<ReadTags", 0},            {u"", 0},
-      {u"<WriteTags></WriteTags>", 0},
-  };
-  for (const Case &c : cases) {
-    Handle h(c.text);
-    EXPECT_EQ(XMLreader_GetElement(h), c.kind) << Narrow(c.text);
-    EXPECT_EQ(XMLreader_GetElement(h), 0) << Narrow(c.text);  // the root has no sibling
-  }
-  Handle none;
-  EXPECT_EQ(XMLreader_GetElement(none), 0);
+  EXPECT_FALSE(XMLreader_WriteXMLAddTag(parsed, W(u"1")) || XMLreader_WriteXMLAddSWTTFieldInfo(parsed, 1, W(u"x")));
+  EXPECT_EQ(GetCurrentDocLen(parsed), 12);
 }
 
 TEST(XmlReader, WalksAResultDocument) {
+  for (auto [text, kind] : {std::pair{u"<ReadTags/>", 2}, {u"<?xml version=\"1.0\"?><IdentifyTags/>", 1},
+                            {u"<readtags/>", 0}, {u"<ReadTags", 0}}) {
+    Handle h(text);
+    EXPECT_EQ(XMLreader_GetElement(h), kind) << Narrow(text);
+    EXPECT_EQ(XMLreader_GetElement(h), 0);  // the root has no sibling
+  }
   Handle h(kReadTags);
-  ASSERT_EQ(XMLreader_GetElement(h), 2);
   VOLNEDA_WCHAR buf[32];
-  XMLreader_GetAttribute(h, W(u"TagCount"), buf, 32);
-  EXPECT_EQ(U(buf), u"2");
-
-  EXPECT_EQ(XMLreader_FindTag(h, W(u"0022")), 1);
-  ASSERT_EQ(XMLreader_GetChildAttribute(h, W(u"ID"), buf, 32), 1);
-  EXPECT_EQ(U(buf), u"0022");
-  EXPECT_EQ(XMLreader_FindTag(h, W(u"0011")), 0);  // only later Tags are searched
+  EXPECT_EQ(XMLreader_FindTag(h, W(u"001")), 0);  // whole IDs; the root is taken first
   XMLreader_Rewind(h);
-  EXPECT_EQ(XMLreader_FindTag(h, W(u"0011")), 1);  // takes the root first
-  EXPECT_EQ(XMLreader_FindTag(h, W(u"9999")), 0);
-  XMLreader_Rewind(h);
-  EXPECT_EQ(XMLreader_FindTag(h, W(u"001")), 0);  // IDs are compared whole
-
-  XMLreader_Rewind(h);
-  ASSERT_EQ(XMLreader_FindTag(h, W(u"0022")), 1);
-  ASSERT_EQ(XMLreader_StepIntoElement(h), 1);
-  ASSERT_EQ(XMLreader_FindChildElement(h, W(u"Field")), 1);
-  XMLreader_GetChildData(h, buf, 32);
-  EXPECT_EQ(U(buf), u"x<y");
-  ASSERT_EQ(XMLreader_FindChildElement(h, W(u"Field")), 1);
-  XMLreader_GetChildData(h, buf, 32);
-  EXPECT_EQ(U(buf), u"a&b");
-  EXPECT_EQ(XMLreader_FindChildElement(h, W(u"Field")), 0);
-  ASSERT_EQ(XMLreader_StepOutOfElement(h), 1);
-  ASSERT_EQ(XMLreader_GetChildAttribute(h, W(u"ID"), buf, 32), 1);
-  EXPECT_EQ(U(buf), u"0022");
-  EXPECT_EQ(XMLreader_StepOutOfElement(h), 0);
-
-  // Child names are compared exactly, not by their leading part.
-  XMLreader_Rewind(h);
-  EXPECT_EQ(XMLreader_FindChildElement(h, W(u"tag")), 0);
-  XMLreader_Rewind(h);
-  EXPECT_EQ(XMLreader_FindChildElement(h, W(u"Ta")), 0);
-  XMLreader_Rewind(h);
-  EXPECT_EQ(XMLreader_FindChildElement(h, W(u"Tag")), 1);
-  XMLreader_Rewind(h);
-  EXPECT_EQ(XMLreader_StepIntoElement(h), 0);  // no main position
-  EXPECT_EQ(XMLreader_StepOutOfElement(h), 0);
-
-  // Stepped into a Tag without children (main 0): the search starts over
-  // at the document's root and comes to its first Tag.
+  ASSERT_TRUE(XMLreader_FindTag(h, W(u"0022")) && XMLreader_StepIntoElement(h));
+  std::u16string data;
+  for (; XMLreader_FindChildElement(h, W(u"Field")); data += U(buf) + u"|") XMLreader_GetChildData(h, buf, 32);
+  EXPECT_EQ(data, u"x<y|a&b|");
+  EXPECT_TRUE(XMLreader_StepOutOfElement(h) && !XMLreader_StepOutOfElement(h) && !XMLreader_FindTag(h, W(u"0011")));
+  // Into a Tag without children (main 0): the search runs from the root.
   Handle flat(u"<ReadTags><Tag ID=\"1\"/><Tag ID=\"2\"/></ReadTags>");
-  ASSERT_EQ(XMLreader_GetElement(flat), 2);
-  ASSERT_EQ(XMLreader_FindChildElement(flat, W(u"Tag")), 1);
-  ASSERT_EQ(XMLreader_StepIntoElement(flat), 1);
-  ASSERT_EQ(XMLreader_StepIntoElement(flat), 1);
-  EXPECT_EQ(XMLreader_FindChildElement(flat, W(u"Tag")), 1);
-  ASSERT_EQ(XMLreader_GetChildAttribute(flat, W(u"ID"), buf, 32), 1);
+  ASSERT_TRUE(XMLreader_GetElement(flat) && XMLreader_FindChildElement(flat, W(u"Tag")));
+  ASSERT_TRUE(XMLreader_StepIntoElement(flat) && XMLreader_StepIntoElement(flat));
+  EXPECT_TRUE(XMLreader_FindChildElement(flat, W(u"Tag")) && XMLreader_GetChildAttribute(flat, W(u"ID"), buf, 32));
   EXPECT_EQ(U(buf), u"1");
+  XMLreader_Rewind(flat);
+  EXPECT_FALSE(XMLreader_StepIntoElement(flat) || XMLreader_FindChildElement(flat, W(u"Ta")));  // names compared whole
 }
 
 TEST(XmlReader, CopiesOutWithinTheBufferSize) {
-  Handle h(kReadTags);
-  ASSERT_EQ(XMLreader_FindTag(h, W(u"0011")), 1);
-  ASSERT_EQ(XMLreader_StepIntoElement(h), 1);
-  ASSERT_EQ(XMLreader_FindChildElement(h, W(u"Field")), 1);  // data "0123456789"
-
-  constexpr VOLNEDA_WCHAR kFill = 0x7777;
-  struct Case {
-    int32_t size;
-    const char16_t *copied;
-  } cases[] = {{5, u"0123"}, {1, u""}, {10, u"012345678"}, {11, u"0123456789"}, {16, u"0123456789"}};
-  for (const Case &c : cases) {
-    std::vector<VOLNEDA_WCHAR> buf(24, kFill);
-    XMLreader_GetChildData(h, buf.data(), c.size);
-    EXPECT_EQ(U(buf.data()), c.copied) << c.size;
-    // NULs from the value's end up to size - 1, nothing written beyond.
-    for (int32_t i = static_cast<int32_t>(std::char_traits<char16_t>::length(c.copied)); i < c.size; ++i)
-      EXPECT_EQ(buf[static_cast<size_t>(i)], 0) << c.size << " at " << i;
-    for (size_t i = static_cast<size_t>(c.size); i < buf.size(); ++i) EXPECT_EQ(buf[i], kFill) << c.size << " at " << i;
-  }
-  std::vector<VOLNEDA_WCHAR> untouched(4, kFill);
-  XMLreader_GetChildData(h, untouched.data(), 0);
-  EXPECT_EQ(untouched[0], kFill);
-
-  // The same rule for attributes at main and child.
-  ASSERT_EQ(XMLreader_StepOutOfElement(h), 1);
-  VOLNEDA_WCHAR buf[8];
-  std::fill(std::begin(buf), std::end(buf), kFill);
-  ASSERT_EQ(XMLreader_GetChildAttribute(h, W(u"ID"), buf, 3), 1);
-  EXPECT_EQ(U(buf), u"00");
-  EXPECT_EQ(buf[3], kFill);
-  XMLreader_GetAttribute(h, W(u"Reader"), buf, 8);
-  EXPECT_EQ(U(buf), u"R1");
-  XMLreader_GetAttribute(h, W(u"Missing"), buf, 8);
-  EXPECT_EQ(U(buf), u"");
-
-  // A missing or empty child attribute leaves the buffer as it was.
-  for (const char16_t *name : {u"Empty", u"Missing", u"I"}) {
-    std::fill(std::begin(buf), std::end(buf), kFill);
-    EXPECT_EQ(XMLreader_GetChildAttribute(h, W(name), buf, 8), 0) << Narrow(name);
-    EXPECT_EQ(buf[0], kFill) << Narrow(name);
-  }
-}
-
-TEST(XmlReader, CopiesTheDocumentAsWcsncpyDoes) {
   using namespace std::string_literals;
-  Handle h(u"<r>0123456789</r>");
-  ASSERT_EQ(GetCurrentDocLen(h), 17);
-  // Exactly the units written: the text, then NULs up to size in all.
-  struct Case {
-    int32_t size;
-    std::u16string written;
-  } cases[] = {{18, u"<r>0123456789</r>\0"s}, {20, u"<r>0123456789</r>\0\0\0"s},
-               {17, u"<r>0123456789</r>"},  // the length itself: no terminator
-               {4, u"<r>0"}, {1, u"<"}, {0, u""}, {-1, u""}};
-  for (const Case &c : cases) {
-    std::vector<VOLNEDA_WCHAR> buf(40, 0x7777);
-    GetCurrentDoc(h, buf.data(), c.size);
-    std::u16string got(buf.begin(), buf.begin() + static_cast<ptrdiff_t>(c.written.size()));
-    EXPECT_EQ(got, c.written) << c.size;
-    for (size_t i = c.written.size(); i < buf.size(); ++i) EXPECT_EQ(buf[i], 0x7777) << c.size << " at " << i;
-  }
-  // A text that does not parse is still the document's text.
-  Handle broken(u"<a><b>");
-  EXPECT_EQ(GetCurrentDocLen(broken), 6);
-  EXPECT_EQ(Text(broken), u"<a><b>");
+  Handle h(kReadTags);
+  ASSERT_TRUE(XMLreader_FindTag(h, W(u"0011")) && XMLreader_StepIntoElement(h));
+  ASSERT_EQ(XMLreader_FindChildElement(h, W(u"Field")), 1);  // data "0123456789"
+  // Values: at most size - 1 units, NULs up to size - 1, the terminator.
+  auto data = [&](VOLNEDA_WCHAR *b, int32_t size) { XMLreader_GetChildData(h, b, size); };
+  for (auto [size, written] : {std::pair{5, u"0123\0"s}, {1, u"\0"s}, {0, u""s}, {13, u"0123456789\0\0\0"s}})
+    EXPECT_EQ(Written(size, data), written) << size;
+  // The document, as wcsncpy copies: text, then NULs up to size in all.
+  Handle doc(u"<r>0123456789</r>");
+  auto text = [&](VOLNEDA_WCHAR *b, int32_t size) { GetCurrentDoc(doc, b, size); };
+  for (auto [size, written] : {std::pair{18, u"<r>0123456789</r>\0"s}, {20, u"<r>0123456789</r>\0\0\0"s},
+                               {17, u"<r>0123456789</r>"s}, {4, u"<r>0"s}, {0, u""s}, {-1, u""s}})
+    EXPECT_EQ(Written(size, text), written) << size;
+  // Attributes alike; a missing or empty child attribute touches nothing.
+  ASSERT_EQ(XMLreader_StepOutOfElement(h), 1);
+  EXPECT_EQ(Written(3, [&](VOLNEDA_WCHAR *b, int32_t size) { XMLreader_GetChildAttribute(h, W(u"ID"), b, size); }),
+            u"00\0"s);
+  EXPECT_EQ(Written(4, [&](VOLNEDA_WCHAR *b, int32_t size) { XMLreader_GetAttribute(h, W(u"Missing"), b, size); }),
+            u"\0\0\0\0"s);
+  for (const char16_t *name : {u"Empty", u"Missing", u"I"})
+    EXPECT_EQ(Written(8, [&](VOLNEDA_WCHAR *b, int32_t size) { XMLreader_GetChildAttribute(h, W(name), b, size); }),
+              u"") << Narrow(name);
 }
 
-TEST(XmlReader, PushAndPopThePosition) {
-  Handle h(kReadTags);
-  EXPECT_EQ(XMLreader_Pop(h), 0);  // nothing pushed
-  ASSERT_EQ(XMLreader_FindTag(h, W(u"0011")), 1);
-  ASSERT_EQ(XMLreader_Push(h), 1);
-  ASSERT_EQ(XMLreader_StepIntoElement(h), 1);
-  ASSERT_EQ(XMLreader_Push(h), 1);
-  ASSERT_EQ(XMLreader_FindChildElement(h, W(u"Field")), 1);
-  XMLreader_Rewind(h);
-
+TEST(XmlReader, PushAndPopThePositionOfEachHandle) {
+  Handle h(kReadTags), other(kReadTags);
   VOLNEDA_WCHAR buf[16];
-  ASSERT_EQ(XMLreader_Pop(h), 1);  // inside the first Tag, before its Field
+  EXPECT_EQ(XMLreader_Pop(h), 0);  // nothing pushed
+  ASSERT_TRUE(XMLreader_FindTag(h, W(u"0011")) && XMLreader_Push(h));
+  ASSERT_TRUE(XMLreader_StepIntoElement(h) && XMLreader_Push(h));
   ASSERT_EQ(XMLreader_FindChildElement(h, W(u"Field")), 1);
-  ASSERT_EQ(XMLreader_GetChildAttribute(h, W(u"Nr"), buf, 16), 1);
+  EXPECT_EQ(XMLreader_FindTag(other, W(u"0011")), 1);  // other's position is its own
+  XMLreader_Rewind(h);
+  ASSERT_EQ(XMLreader_Pop(h), 1);  // inside the first Tag, before its Field
+  ASSERT_TRUE(XMLreader_FindChildElement(h, W(u"Field")) && XMLreader_GetChildAttribute(h, W(u"Nr"), buf, 16));
   ASSERT_EQ(XMLreader_Pop(h), 1);  // the root with the first Tag as its child
   ASSERT_EQ(XMLreader_GetChildAttribute(h, W(u"ID"), buf, 16), 1);
   EXPECT_EQ(U(buf), u"0011");
   EXPECT_EQ(XMLreader_Pop(h), 0);
-
-  // A new document forgets what was pushed; pushes left over are freed with
-  // the handle.
-  ASSERT_EQ(XMLreader_Push(h), 1);
-  ASSERT_EQ(XMLreader_WriteXMLHeader(h), 1);
+  // A new document forgets pushes; those left over are freed with the handle.
+  ASSERT_TRUE(XMLreader_Push(h) && XMLreader_WriteXMLHeader(h));
   EXPECT_EQ(XMLreader_Pop(h), 0);
-  for (int i = 0; i < 100; ++i) ASSERT_EQ(XMLreader_Push(h), 1);
-
-  // Each handle has a stack of its own.
-  Handle other(kReadTags);
+  ASSERT_EQ(XMLreader_Push(h), 1);
   EXPECT_EQ(XMLreader_Pop(other), 0);
-}
-
-TEST(XmlReader, HandlesAreIndependent) {
-  Handle a(kReadTags), b(kReadTags);
-  ASSERT_NE(a.get(), b.get());
-  ASSERT_EQ(XMLreader_FindTag(a, W(u"0022")), 1);
-  EXPECT_EQ(XMLreader_FindTag(b, W(u"0011")), 1);  // b's position is its own
-  ASSERT_EQ(XMLreader_WriteXMLHeader(b), 1);
-  EXPECT_EQ(GetCurrentDocLen(b), 14);
-  EXPECT_EQ(Text(a), kReadTags);
-
-  XMLREADER_HANDLE closedNull = nullptr;
-  XMLreader_CloseDoc(closedNull);  // nothing to do
+  XMLreader_CloseDoc(nullptr);  // nothing to do
 }
 
 }  // namespace
