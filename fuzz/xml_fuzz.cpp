@@ -104,7 +104,14 @@ struct Walk {
         const int32_t length = GetCurrentDocLen(doc), size = Size();
         auto buf = Buffer(size);
         GetCurrentDoc(doc, buf.get(), size);
-        if (size > 0) FUZZ_CHECK(Terminated(buf.get(), size) == std::min(length, size - 1));
+        // As wcsncpy: the text, then zeros up to size; no terminator when
+        // the text fills the buffer.
+        if (size > length)
+          FUZZ_CHECK(Terminated(buf.get(), size) == length &&
+                     std::all_of(buf.get() + length, buf.get() + size, [](VOLNEDA_WCHAR c) { return c == 0; }));
+        else
+          FUZZ_CHECK(Terminated(buf.get(), size) == -1 &&
+                     std::none_of(buf.get(), buf.get() + size, [](VOLNEDA_WCHAR c) { return c == 0xFFFF; }));
         break;
       }
       case 16: {
