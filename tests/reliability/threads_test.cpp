@@ -13,7 +13,6 @@
 #include "api/context.h"
 #include "api/dispatcher.h"
 #include "tagdrv_control.h"
-#include "temp_files.h"
 #include "test_util.h"
 
 namespace {

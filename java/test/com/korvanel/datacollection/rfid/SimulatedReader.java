@@ -11,6 +11,8 @@ import java.nio.file.StandardCopyOption;
 /** The example files copied next to the tests (the driver reads the copied field), and common steps. */
 final class SimulatedReader {
     static final String DIR = "java/jtest";
+    static final String CONFIG = DIR + "/rfconfig.ini";
+    static final int OK = 0;
     static final int NOT_OPEN = -3300;
     static final int NULL_CONTEXT = -3307;
 
