@@ -34,12 +34,11 @@ asan-test: deps
 	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
 	ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
-# Document building benchmarks (Google Benchmark), in a Release build of their
-# own; they report their complexity and are not part of the tests.
+# The benchmarks (Google Benchmark) beside pugixml and RapidXML, in a
+# Release build of their own; bench/run prints the table.  Not part of the
+# tests.
 bench: deps
-	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOLNEDA_BENCH=ON -DVOLNEDA_TESTS=OFF
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target volneda_bench
-	$(BENCH_BUILD)/bin/volneda_bench
+	BENCH_BUILD=$(BENCH_BUILD) bench/run
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD)

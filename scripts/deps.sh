@@ -6,6 +6,8 @@
 set -u
 
 need=(g++ cmake ninja-build libgtest-dev libgmock-dev pkg-config junit4 libhamcrest-java libbenchmark-dev)
+# The peers of the benchmarks (bench/).
+need+=(libpugixml-dev librapidxml-dev)
 need+=("$@")
 
 missing=()
