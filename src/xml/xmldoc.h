@@ -169,6 +169,19 @@ class XMLDoc {
   // empty for an empty element or one with child elements.
   std::u16string GetChildData() const { return DataAt(childPos_); }
   std::u16string DataAt(int32_t index) const;
+  // The same readings without a copy: a view of the text itself when it
+  // needs no decoding, else of scratch, which then holds the decoded
+  // characters.  A view lasts until the next edit or parse of the document
+  // (or the next use of scratch).
+  std::u16string_view TagNameView(int32_t index) const;
+  // TagNameView(index) == name, without scanning past the name.
+  bool TagNameIs(int32_t index, std::u16string_view name) const;
+  // FindChildElement(null) again and again until the child's tag name is
+  // exactly name (case-sensitive): true then; false when the children run
+  // out, with the position on the last child.
+  bool FindChildNamed(std::u16string_view name);
+  std::u16string_view AttributeView(int32_t index, const char16_t *name, std::u16string &scratch) const;
+  std::u16string_view DataView(int32_t index, std::u16string &scratch) const;
 
   // ---- Editing ---------------------------------------------------------
   // Sets or adds an attribute of the element at index (requires a main
@@ -205,6 +218,7 @@ class XMLDoc {
   // Decodes the five entities and character references in a span of the
   // document text.
   std::u16string UnescapeText(int32_t offset, int32_t length) const;
+  std::u16string_view UnescapeView(int32_t offset, int32_t length, std::u16string &scratch) const;
 
   // ---- Scanner ---------------------------------------------------------
   // Next token from token.next (whitespace skipped, quoted strings whole).
@@ -212,7 +226,8 @@ class XMLDoc {
   // With token.next just after a start tag's '<': finds the quoted value of
   // the named attribute (null or empty name: the first attribute name).
   bool FindAttributeToken(TokenSpan &token, const char16_t *name) const;
-  std::u16string TokenText(const TokenSpan &token) const;
+  std::u16string TokenText(const TokenSpan &token) const { return std::u16string(TokenView(token)); }
+  std::u16string_view TokenView(const TokenSpan &token) const;
   // A token names `name` when its characters begin the name and the name
   // then ends or goes on with ' ', '=', '/' or '['.
   bool TokenMatches(const TokenSpan &token, std::u16string_view name) const;
@@ -221,11 +236,15 @@ class XMLDoc {
  private:
   ElementRecord &Rec(int32_t index) { return segments_[index >> 16][index & 0xFFFF]; }
   const ElementRecord &Rec(int32_t index) const { return segments_[index >> 16][index & 0xFFFF]; }
-  char16_t CharAt(int32_t offset) const;
+  // Past either end reads as the terminating NUL.
+  char16_t CharAt(int32_t offset) const {
+    return static_cast<size_t>(offset) < doc_.size() ? doc_[static_cast<size_t>(offset)] : char16_t(0);
+  }
 
   bool ParseDoc();
   int32_t ParseElements(int32_t parentIndex, TokenSpan &token);
   int32_t ParseNode(TokenSpan &token, NodeRecord &node);
+  bool ScanCommonNode(TokenSpan &token, NodeRecord &node);
   void ClearSavedPositions();
 
   int32_t FindCandidate(int32_t from, const char16_t *name) const;
