@@ -46,7 +46,8 @@ Reader &ReaderWithTags(int64_t tags);
 void CloseReaders();
 
 // Time spent in the driver's identify and read since the last reset, in
-// nanoseconds (the driver calls are wrapped at link time).
+// nanoseconds of the thread's CPU time (the driver calls are wrapped at
+// link time).
 void ResetDriverTime();
 int64_t DriverTime();
 

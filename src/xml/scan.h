@@ -94,6 +94,24 @@ inline bool EndsToken(char16_t c) {
   return c < 64 ? ((kStops >> c) & 1) != 0 : c == u'\\';
 }
 
+// True for the characters a plain name holds: a name the attribute search
+// reads as one token equal to itself and to no other name -- none that
+// ends a token, no quote, no '['.
+inline bool InPlainName(char16_t c) {
+  constexpr uint64_t kOut = (1ull << 0) | (1ull << '\t') | (1ull << '\n') | (1ull << '\r') | (1ull << ' ') |
+                            (1ull << '!') | (1ull << '"') | (1ull << '\'') | (1ull << '/') | (1ull << '<') |
+                            (1ull << '=') | (1ull << '>') | (1ull << '?');
+  return c < 64 ? ((kOut >> c) & 1) == 0 : c != u'\\' && c != u'[';
+}
+
+// True for the characters escaped in data ('<', '&', '>') and, with
+// forAttribute, in attribute values (both quotes too).
+inline bool Escaped(char16_t c, bool forAttribute) {
+  constexpr uint64_t kData = (1ull << '<') | (1ull << '&') | (1ull << '>');
+  constexpr uint64_t kAttribute = kData | (1ull << '\'') | (1ull << '"');
+  return c < 64 && (((forAttribute ? kAttribute : kData) >> c) & 1) != 0;
+}
+
 // The first character in [p, end) that is not blank (space, tab, LF, CR);
 // end when there is none.
 inline const char16_t *SkipSpace(const char16_t *p, const char16_t *end) {

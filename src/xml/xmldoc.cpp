@@ -79,6 +79,7 @@ bool XMLDoc::ReserveElements(int32_t size) {
 
 bool XMLDoc::ParseDoc() {
   Rewind();
+  fresh_.index = 0;
   ClearSavedPositions();
   positionStack_.clear();
   nextFree_ = 1;

@@ -21,6 +21,8 @@
 #define VOLNEDA_XML_XMLDOC_H
 
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -210,11 +212,35 @@ class XMLDoc {
   bool AddChildElement(const std::u16string &name, const std::u16string &data = {}) {
     return AddChildElement(name.c_str(), data.c_str());
   }
+  // An element name and the names of its attributes, in order, checked
+  // once for the AddChildElement below: whether all of them are plain (the
+  // attribute search reads each as one token equal to itself alone) and the
+  // attribute names all differ.  An attribute with an empty name is left
+  // out, as SetAttributeAt refuses it.
+  class ElementShape {
+   public:
+    ElementShape(std::u16string_view element, std::initializer_list<std::u16string_view> attributes);
+    const std::u16string &Element() const { return element_; }
+    const std::vector<std::u16string> &Names() const { return names_; }
+    // One insertion gives the same text and table as the steps.
+    bool Whole() const { return whole_; }
+
+   private:
+    std::u16string element_;
+    std::vector<std::u16string> names_;
+    bool whole_ = false;
+  };
+  // AddChildElement(shape's element, data) and then SetAttributeAt on the
+  // new child with each of the shape's names and values[i] in order (a
+  // value ends at a NUL): the same text and table, made as one insertion
+  // when the shape is whole.  False when the child cannot be added.
+  bool AddChildElement(const ElementShape &shape, const char16_t *data, const std::u16string_view *values);
 
   // ---- Text helpers ----------------------------------------------------
   // '<', '&', '>' become entities; for attribute values also both quotes.
   static std::u16string EscapeText(std::u16string_view text, bool forAttribute);
   static std::u16string EscapeText(const char16_t *text, bool forAttribute);
+  static void AppendEscaped(std::u16string &out, std::u16string_view text, bool forAttribute);
   // Decodes the five entities and character references in a span of the
   // document text.
   std::u16string UnescapeText(int32_t offset, int32_t length) const;
@@ -249,8 +275,12 @@ class XMLDoc {
 
   int32_t FindCandidate(int32_t from, const char16_t *name) const;
   int32_t TakeIndex();
-  bool InsertElement(int32_t parent, int32_t after, const char16_t *name, const char16_t *data, bool asChild);
+  bool InsertElement(int32_t parent, int32_t after, const char16_t *name, const char16_t *data, bool asChild,
+                     const ElementShape *shape = nullptr, const std::u16string_view *values = nullptr);
   void ReplaceText(int32_t offset, int32_t count, std::u16string_view text);
+  // Room for count characters at offset, the text growing as ReplaceText
+  // grows it; the caller writes them.
+  char16_t *OpenGap(int32_t offset, size_t count);
   void AdjustOffsets(int32_t index, int32_t delta);
 
   std::u16string doc_;
@@ -267,6 +297,22 @@ class XMLDoc {
     int32_t parent, main, child;
   };
   std::vector<Position> positionStack_;
+  // The element the last AddElement or AddChildElement made, while its
+  // start tag holds a plain tag name and then only the attributes set on
+  // it since (where each name starts, from the element's start): the
+  // attribute search on it needs no scan.  Index 0 when there is none.
+  static constexpr int32_t kFreshAttributes = 16;
+  struct FreshElement {
+    int32_t index = 0;
+    int32_t count = 0;
+    int32_t nameAt[kFreshAttributes];
+    int32_t nameLength[kFreshAttributes];
+  };
+  FreshElement fresh_;
+  bool FreshHasAttribute(std::u16string_view name) const;
+  std::u16string scratch_;  // text being put together for an edit
+  std::unique_ptr<char16_t[]> insertText_;  // the same for an added element, written through a pointer
+  size_t insertCapacity_ = 0;
 };
 
 #endif
