@@ -149,9 +149,12 @@ void StoreDoc(ReaderContext *context, const XMLDoc &doc, uint32_t *documentLengt
   context->docText = nullptr;
   const std::u16string &text = doc.GetDoc();
   size_t size = text.size() + 2;
-  auto *stored = static_cast<char *>(std::calloc(size, 1));
+  auto *stored = static_cast<char *>(std::malloc(size));
   if (!stored) return;
-  plat::WideToAnsiField(text, stored, size);
+  // Zero-filled behind the text: the conversion writes the text and its
+  // terminator, and the rest is cleared here (rather than all of it first).
+  const size_t used = plat::WideToAnsiField(text, stored, size);
+  std::memset(stored + used, 0, size - used);
   context->docText = stored;
   if (documentLength) *documentLength = static_cast<uint32_t>(text.size());
 }
@@ -187,6 +190,19 @@ int32_t BuildReadDoc(ReaderContext *context, uint32_t *documentLength, const Com
   XMLDoc doc;
   StartDoc(context, doc, u"ReadTags", c->firstTag);
   const uint32_t memCount = request.memCount < kMaxMemFields ? request.memCount : kMaxMemFields;
+  {
+    // Room for the whole document from the start, so that the text and the
+    // table are not copied over and over as they grow.  An estimate: about
+    // 90 characters a Tag element and 145 a Field; more, if it comes, is
+    // made as usual.
+    size_t tags = 0;
+    for (uint32_t t = 0; t < TagEnd(c); ++t) tags += TagGood(c, t) ? 1 : 0;
+    const size_t fields = memCount + (request.swttCount > 0 ? request.swttCount : request.swttCount < 0 ? 4 : 0);
+    doc.ReserveText(doc.GetDoc().size() + tags * (90 + 145 * fields) + 32);
+    const size_t elements = static_cast<size_t>(doc.GetNextFreeIndex()) + tags * (1 + fields);
+    if (elements < static_cast<size_t>(INT32_MAX))
+      while (doc.GetElementCapacity() < static_cast<int32_t>(elements)) doc.ReserveElements(static_cast<int32_t>(elements));
+  }
   std::string text, name, mask, typeName;
   ElementTexts texts;
   SlotValues values(context);

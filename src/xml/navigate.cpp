@@ -102,34 +102,38 @@ bool XMLDoc::TagNameIs(int32_t index, std::u16string_view name) const {
 }
 
 bool XMLDoc::FindChildNamed(std::u16string_view name) {
-  // A name of ordinary characters is compared in place (see TagNameIs).
-  bool plain = !name.empty();
-  for (char16_t c : name)
-    if (xmlscan::EndsToken(c)) {
-      plain = false;
-      break;
-    }
   const size_t size = doc_.size();
   for (;;) {
-    // The step FindChildElement(null) takes from a child to its next
-    // sibling, done here without the call; every other case goes to it.
-    if (mainPos_ && childPos_) {
-      const int32_t next = Rec(childPos_).nextSibling;
+    // The step FindChildElement(null) takes under a main element, done
+    // here without the call; with no main element it is taken there.
+    const ElementRecord *child;
+    if (mainPos_) {
+      const int32_t next = childPos_ ? Rec(childPos_).nextSibling : Rec(mainPos_).firstChild;
       if (!next) return false;
+      child = &Rec(next);
       childPos_ = next;
-      mainPos_ = Rec(next).parent;
+      mainPos_ = child->parent;
       parentPos_ = Rec(mainPos_).parent;
-    } else if (!FindChildElement(nullptr)) {
+    } else if (FindChildElement(nullptr)) {
+      child = &Rec(childPos_);
+    } else {
       return false;
     }
-    const size_t at = static_cast<size_t>(Rec(childPos_).start) + 1;
-    if (plain && at + name.size() <= size) {
+    // The tag name compared in place, as TagNameIs compares it: equal when
+    // the text has the name's characters, none of them one that ends a
+    // token, and then one that does.  A first character that is blank or a
+    // quote, or a name character that ends tokens, goes the long way.
+    const size_t at = static_cast<size_t>(child->start) + 1;
+    if (!name.empty() && at + name.size() <= size) {
       const char16_t *p = doc_.data() + at;
       if (*p > u' ' && *p != u'"' && *p != u'\'') {
         size_t k = 0;
-        while (k < name.size() && p[k] == name[k]) ++k;
-        if (k == name.size() && xmlscan::EndsToken(p[k])) return true;
-        continue;
+        while (k < name.size() && p[k] == name[k] && !xmlscan::EndsToken(p[k])) ++k;
+        if (k == name.size()) {
+          if (xmlscan::EndsToken(p[k])) return true;
+          continue;
+        }
+        if (p[k] != name[k]) continue;
       }
     }
     if (TagNameIs(childPos_, name)) return true;

@@ -97,11 +97,35 @@ bool XMLDoc::NextToken(TokenSpan &token) const { return ScanToken(doc_, token); 
 // The tokens are scanned here from a pointer, and the token is filled only
 // when the search ends, with what NextToken would have left in it.
 bool XMLDoc::FindAttributeToken(TokenSpan &token, const char16_t *name) const {
-  if (!ScanToken(doc_, token)) return false;  // the tag name
-  const std::u16string_view wanted = name ? std::u16string_view(name) : std::u16string_view();
   const char16_t *const text = doc_.c_str();
   const char16_t *const end = text + doc_.size();
-  const char16_t *p = text + token.next;  // within the text after a token
+  const char16_t *p;
+  if (token.next >= 0 && static_cast<size_t>(token.next) <= doc_.size()) {
+    // The tag name, passed over as NextToken would read it.
+    p = text + token.next;
+    while (xmlscan::IsSpace(*p)) ++p;
+    const char16_t c = *p;
+    if (c == 0) {
+      token.quoted = false;
+      token.text = &doc_;
+      token.first = token.next = static_cast<int32_t>(p - text);
+      token.last = token.first - 1;
+      return false;
+    }
+    if (c == u'"' || c == u'\'') {
+      p = xmlscan::FindStop(p + 1, end, c, c);
+      if (*p == c) ++p;
+    } else {
+      const char16_t *q = p;
+      while (!xmlscan::EndsToken(*q)) ++q;
+      p = q == p ? p + 1 : q;
+    }
+  } else {
+    if (!ScanToken(doc_, token)) return false;  // outside the text: nothing to read
+    p = text + token.next;
+  }
+  token.text = &doc_;
+  const std::u16string_view wanted = name ? std::u16string_view(name) : std::u16string_view();
   auto leave = [&](const char16_t *first, const char16_t *next, const char16_t *last, bool quoted, bool found) {
     token.first = static_cast<int32_t>(first - text);
     token.last = static_cast<int32_t>(last - text);

@@ -125,6 +125,12 @@ class XMLDoc {
   int32_t GetElementCapacity() const { return capacity_; }
   // Number of elements + 1.
   int32_t GetNextFreeIndex() const { return nextFree_; }
+  // Room for a text of this many characters, for a builder that knows
+  // roughly how long its document will be (the text grows as needed
+  // anyway).
+  void ReserveText(size_t length) {
+    if (length > doc_.capacity()) doc_.reserve(length);
+  }
   // Record at an index below GetNextFreeIndex() (0 = the document record).
   const ElementRecord &Record(int32_t index) const { return Rec(index); }
 

@@ -2,6 +2,7 @@
 // address of a cell holding the document; each handle owns its document,
 // position and saved positions.
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "volneda.h"
@@ -19,7 +20,11 @@ void CopyPadded(std::u16string_view value, VOLNEDA_WCHAR *buffer, int32_t size) 
   if (!buffer || size <= 0) return;
   size_t room = static_cast<size_t>(size) - 1;
   size_t count = value.size() < room ? value.size() : room;
-  std::copy_n(value.data(), count, buffer);
+  // Values are mostly short: four units at a time, without a call.
+  static_assert(sizeof(VOLNEDA_WCHAR) == sizeof(char16_t), "UTF-16 units");
+  size_t i = 0;
+  for (; i + 4 <= count; i += 4) std::memcpy(buffer + i, value.data() + i, 4 * sizeof(char16_t));
+  for (; i < count; ++i) buffer[i] = static_cast<VOLNEDA_WCHAR>(value[i]);
   std::fill(buffer + count, buffer + room + 1, VOLNEDA_WCHAR(0));
 }
 
