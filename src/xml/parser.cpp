@@ -171,12 +171,18 @@ int32_t XMLDoc::ParseNode(TokenSpan &token, NodeRecord &node) {
   node.start = token.next;
   node.flags = 0;
   node.name.clear();
+  node.nameAt = -1;
   if (CharAt(node.start) == 0) {
     node.length = 0;
     node.type = kNodeEndOfDoc;
     return kNodeEndOfDoc;
   }
   if (ScanCommonNode(token, node)) return node.type;
+  return ScanOtherNode(token, node);
+}
+
+// Every node but the common ones, one character at a time.
+int32_t XMLDoc::ScanOtherNode(TokenSpan &token, NodeRecord &node) {
   int32_t type = -1;
   int32_t nameStart = 0;
   const char16_t *marker = nullptr;
@@ -357,7 +363,8 @@ bool XMLDoc::ScanCommonNode(TokenSpan &token, NodeRecord &node) {
         token.first = static_cast<int32_t>(name - text);
         token.last = static_cast<int32_t>(q - text) - 1;
       } else {
-        node.name.assign(name, static_cast<size_t>(q - name));
+        node.nameAt = static_cast<int32_t>(name - text);
+        node.nameLength = static_cast<int32_t>(q - name);
       }
       const char16_t *r = *q == u'>' ? q : xmlscan::FindStop(q, end, u'>', u'>');
       if (*r == u'>') {
@@ -416,7 +423,8 @@ int32_t XMLDoc::ParseElements(int32_t parentIndex, TokenSpan &token) {
       const NodeRecord &node = stack[top];
       if (first == 0) first = n;
       else if (depth == 0)
-        return fail(wstr::Format(u"Element '%s' at offset %d is sibling to root", node.name.c_str(), node.start));
+        return fail(wstr::Format(u"Element '%s' at offset %d is sibling to root", std::u16string(NameOf(node)).c_str(),
+                                 node.start));
       ElementRecord &r = Rec(n);
       r.parent = current;
       r.nextSibling = 0;
@@ -457,19 +465,20 @@ int32_t XMLDoc::ParseElements(int32_t parentIndex, TokenSpan &token) {
       p.length = node.start - p.start + node.length;
       SetTagLengths(p, StartTagLength(p), node.length);
       --top;
-      if (TokenMatches(token, stack[top].name)) {
+      if (TokenMatches(token, NameOf(stack[top]))) {
         current = p.parent;
         --depth;
         --level;
         continue;
       }
       return fail(wstr::Format(u"End tag '%s' at offset %d does not match start tag '%s' at offset %d",
-                               TokenText(token).c_str(), EndTagOffset(p), stack[top].name.c_str(), p.start));
+                               TokenText(token).c_str(), EndTagOffset(p), std::u16string(NameOf(stack[top])).c_str(),
+                               p.start));
     } else if (type == kNodeError) {
       return fail(stack[top].name);
     } else if (type == kNodeEndOfDoc) {
       if (depth >= 1)
-        return fail(wstr::Format(u"Element '%s' at offset %d not ended", stack[top - 1].name.c_str(),
+        return fail(wstr::Format(u"Element '%s' at offset %d not ended", std::u16string(NameOf(stack[top - 1])).c_str(),
                                  stack[top - 1].start));
       if (first) return first;
       error_ = u"Root element not found";

@@ -38,12 +38,20 @@ inline const char16_t *FindStop(const char16_t *p, const char16_t *end, char16_t
   const __m128i va = _mm_set1_epi16(static_cast<short>(a));
   const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
   const __m128i zero = _mm_setzero_si128();
-  for (; end - p >= 8; p += 8) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-    const __m128i hit =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(x, va), _mm_cmpeq_epi16(x, vb)), _mm_cmpeq_epi16(x, zero));
-    if (const int bits = _mm_movemask_epi8(hit)) return p + (__builtin_ctz(static_cast<unsigned>(bits)) >> 1);
+  auto hits = [&](const char16_t *at) {
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+    return _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(x, va), _mm_cmpeq_epi16(x, vb)), _mm_cmpeq_epi16(x, zero));
+  };
+  // Sixteen characters a round while there are as many.
+  for (; end - p >= 16; p += 16) {
+    const __m128i low = hits(p), high = hits(p + 8);
+    if (_mm_movemask_epi8(_mm_or_si128(low, high)) == 0) continue;
+    const unsigned bits = static_cast<unsigned>(_mm_movemask_epi8(low)) |
+                          static_cast<unsigned>(_mm_movemask_epi8(high)) << 16;
+    return p + (__builtin_ctz(bits) >> 1);
   }
+  for (; end - p >= 8; p += 8)
+    if (const int bits = _mm_movemask_epi8(hits(p))) return p + (__builtin_ctz(static_cast<unsigned>(bits)) >> 1);
 #endif
   while (p < end && *p != a && *p != b && *p != 0) ++p;
   return p;

@@ -80,6 +80,10 @@ struct NodeRecord {
   int32_t length = 0;
   uint32_t flags = 0;  // bit 16: a start tag that ends in "/>"
   std::u16string name; // tag name, processing instruction target, or error message
+  // A start tag's name where it stands in the text, instead of a copy in
+  // name (nameAt -1: the name is in name).
+  int32_t nameAt = -1;
+  int32_t nameLength = 0;
 };
 
 // The scanner's cursor.  last < first means an empty token.
@@ -277,6 +281,12 @@ class XMLDoc {
   int32_t ParseElements(int32_t parentIndex, TokenSpan &token);
   int32_t ParseNode(TokenSpan &token, NodeRecord &node);
   bool ScanCommonNode(TokenSpan &token, NodeRecord &node);
+  int32_t ScanOtherNode(TokenSpan &token, NodeRecord &node);
+  std::u16string_view NameOf(const NodeRecord &node) const {
+    return node.nameAt >= 0 ? std::u16string_view(doc_).substr(static_cast<size_t>(node.nameAt),
+                                                               static_cast<size_t>(node.nameLength))
+                            : std::u16string_view(node.name);
+  }
   void ClearSavedPositions();
 
   int32_t FindCandidate(int32_t from, const char16_t *name) const;
