@@ -251,13 +251,14 @@ bool XMLDoc::AddChildElement(const char16_t *name, const char16_t *data) {
   return InsertElement(mainPos_, childPos_, name, data, true);
 }
 
-XMLDoc::ElementShape::ElementShape(std::u16string_view element, std::initializer_list<std::u16string_view> attributes)
+XMLDoc::ElementShape::ElementShape(std::u16string_view element, const std::u16string_view *attributes, size_t count)
     : element_(element) {
   // One insertion gives what the steps give when each SetAttributeAt would
   // find its name missing and add it where the start tag ends: see the
   // fresh element in SetAttributeAt.
-  whole_ = IsPlainName(element_) && attributes.size() <= static_cast<size_t>(kFreshAttributes);
-  for (std::u16string_view name : attributes) {
+  whole_ = IsPlainName(element_) && count <= static_cast<size_t>(kFreshAttributes);
+  for (size_t i = 0; i < count; ++i) {
+    const std::u16string_view name = attributes[i];
     if (!name.empty()) {
       whole_ = whole_ && IsPlainName(name);
       for (const std::u16string &before : names_) whole_ = whole_ && before != name;

@@ -229,7 +229,9 @@ class XMLDoc {
   // out, as SetAttributeAt refuses it.
   class ElementShape {
    public:
-    ElementShape(std::u16string_view element, std::initializer_list<std::u16string_view> attributes);
+    ElementShape(std::u16string_view element, std::initializer_list<std::u16string_view> attributes)
+        : ElementShape(element, attributes.begin(), attributes.size()) {}
+    ElementShape(std::u16string_view element, const std::u16string_view *attributes, size_t count);
     const std::u16string &Element() const { return element_; }
     const std::vector<std::u16string> &Names() const { return names_; }
     // One insertion gives the same text and table as the steps.
