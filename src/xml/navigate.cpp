@@ -130,8 +130,14 @@ bool XMLDoc::FindChildNamed(std::u16string_view name) {
         size_t k = 0;
         while (k < name.size() && p[k] == name[k] && !xmlscan::EndsToken(p[k])) ++k;
         if (k == name.size()) {
-          if (xmlscan::EndsToken(p[k])) return true;
-          continue;
+          if (!xmlscan::EndsToken(p[k])) continue;
+#if defined(__GNUC__)
+          // A walk goes on with the text after this element: ask for it a
+          // few elements ahead, which large documents need from memory.
+          const size_t after = static_cast<size_t>(child->start) + static_cast<size_t>(child->length);
+          if (after + 1024 < size) __builtin_prefetch(doc_.data() + after + 1024);
+#endif
+          return true;
         }
         if (p[k] != name[k]) continue;
       }
