@@ -3,9 +3,20 @@
 #include "platform/platform.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #if defined(__SSE2__) && defined(__GNUC__)
 #include <emmintrin.h>
+#define VOLNEDA_CODEPAGE_VECTORS 1
+#endif
+// AddressSanitizer would take an aligned whole-vector read that passes the
+// terminator for an overflow.
+#if defined(__SANITIZE_ADDRESS__)
+#define VOLNEDA_CODEPAGE_NO_OVERREAD 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VOLNEDA_CODEPAGE_NO_OVERREAD 1
+#endif
 #endif
 
 namespace plat {
@@ -108,7 +119,7 @@ namespace {
 // run at the start of [from, from + count) and return its length.
 size_t CopyAsciiNarrowing(const char16_t *from, size_t count, char *to) {
   size_t i = 0;
-#if defined(__SSE2__) && defined(__GNUC__)
+#if defined(VOLNEDA_CODEPAGE_VECTORS)
   const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
   const __m128i zero = _mm_setzero_si128();
   for (; count - i >= 8; i += 8) {
@@ -123,7 +134,7 @@ size_t CopyAsciiNarrowing(const char16_t *from, size_t count, char *to) {
 
 size_t CopyAsciiWidening(const char *from, size_t count, char16_t *to) {
   size_t i = 0;
-#if defined(__SSE2__) && defined(__GNUC__)
+#if defined(VOLNEDA_CODEPAGE_VECTORS)
   for (; count - i >= 16; i += 16) {
     const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(from + i));
     if (_mm_movemask_epi8(x) != 0) break;
@@ -175,6 +186,42 @@ size_t AnsiToWideField(std::string_view text, char16_t *field, size_t size) {
   }
   std::u16string wide = AnsiToWide(text.substr(ascii));
   return ascii + WideToWideField(wide, field + ascii, size - ascii);
+}
+
+size_t AnsiToWideField(const char *text, char16_t *field, size_t size) {
+  if (!field || size == 0) return 0;
+  if (!text) text = "";
+  const size_t room = size - 1;
+  size_t i = 0;
+#if defined(VOLNEDA_CODEPAGE_VECTORS) && !defined(VOLNEDA_CODEPAGE_NO_OVERREAD)
+  // Sixteen bytes at a time while they are all ASCII and none ends the
+  // text; aligned reads never cross into another page, so one that goes a
+  // little past the terminator is harmless.
+  while (i < room && (reinterpret_cast<uintptr_t>(text + i) & 15) != 0 && static_cast<signed char>(text[i]) > 0) {
+    field[i] = static_cast<char16_t>(text[i]);
+    ++i;
+  }
+  if ((reinterpret_cast<uintptr_t>(text + i) & 15) == 0) {
+    const __m128i zero = _mm_setzero_si128();
+    for (; room - i >= 16; i += 16) {
+      const __m128i x = _mm_load_si128(reinterpret_cast<const __m128i *>(text + i));
+      if ((_mm_movemask_epi8(x) | _mm_movemask_epi8(_mm_cmpeq_epi8(x, zero))) != 0) break;
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(field + i), _mm_unpacklo_epi8(x, zero));
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(field + i + 8), _mm_unpackhi_epi8(x, zero));
+    }
+  }
+#endif
+  while (i < room && static_cast<signed char>(text[i]) > 0) {
+    field[i] = static_cast<char16_t>(text[i]);
+    ++i;
+  }
+  if (i == room || text[i] == 0) {
+    field[i] = 0;
+    return i;
+  }
+  // A byte above 0x7F: the rest as a whole text, since it may begin a
+  // character of more than one byte.
+  return i + AnsiToWideField(std::string_view(text + i), field + i, size - i);
 }
 
 size_t WideToWideField(std::u16string_view text, char16_t *field, size_t size) {
