@@ -112,8 +112,13 @@ bool XMLDoc::FindChildNamed(std::u16string_view name) {
       if (!next) return false;
       child = &Rec(next);
       childPos_ = next;
-      mainPos_ = child->parent;
-      parentPos_ = Rec(mainPos_).parent;
+      // A child of main leaves main and parent as they are (the position
+      // always reads parent -> main -> child); only a table that said
+      // otherwise would move them.
+      if (child->parent != mainPos_) {
+        mainPos_ = child->parent;
+        parentPos_ = Rec(mainPos_).parent;
+      }
     } else if (FindChildElement(nullptr)) {
       child = &Rec(childPos_);
     } else {
