@@ -164,25 +164,10 @@ std::u16string XMLDoc::AttributeAt(int32_t index, const char16_t *name) const {
   return std::u16string(AttributeView(index, name, scratch));
 }
 
-std::u16string_view XMLDoc::DataView(int32_t index, std::u16string &scratch) const {
-  if (index <= 0 || index >= nextFree_) return {};
+std::u16string_view XMLDoc::OtherDataView(int32_t index, std::u16string &scratch) const {
   const ElementRecord &r = Rec(index);
-  if (r.firstChild || IsEmptyElement(r)) return {};
   int32_t contentStart = ContentStart(r);
   int32_t endTag = EndTagOffset(r);
-  // The usual data: it starts with neither a blank nor '<', so it is no
-  // CDATA section and decodes as it stands.
-  if (contentStart >= 0 && contentStart < endTag && static_cast<size_t>(endTag) <= doc_.size()) {
-    const char16_t *const text = doc_.data();
-    const char16_t c = text[contentStart];
-    if (c != u'<' && !IsSpace(c)) {
-      // Without an '&' it is its own decoding.
-      const char16_t *amp =
-          xmlscan::FindCharWithin(text + contentStart, text + endTag, text + doc_.size() + 1, u'&');
-      if (amp == text + endTag) return std::u16string_view(text + contentStart, static_cast<size_t>(endTag - contentStart));
-      return UnescapeView(contentStart, endTag - contentStart, scratch);
-    }
-  }
   int32_t pos = contentStart;
   if (pos >= 0 && endTag <= static_cast<int32_t>(doc_.size()))
     pos = static_cast<int32_t>(xmlscan::SkipSpace(doc_.data() + pos, doc_.data() + endTag) - doc_.data());

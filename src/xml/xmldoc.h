@@ -27,6 +27,8 @@
 #include <string_view>
 #include <vector>
 
+#include "xml/scan.h"
+
 // One element, eight 32-bit words.
 struct ElementRecord {
   int32_t start;        // offset of the '<' that opens the start tag
@@ -193,7 +195,23 @@ class XMLDoc {
   // out, with the position on the last child.
   bool FindChildNamed(std::u16string_view name);
   std::u16string_view AttributeView(int32_t index, const char16_t *name, std::u16string &scratch) const;
-  std::u16string_view DataView(int32_t index, std::u16string &scratch) const;
+  std::u16string_view DataView(int32_t index, std::u16string &scratch) const {
+    if (index <= 0 || index >= nextFree_) return {};
+    const ElementRecord &r = Rec(index);
+    if (r.firstChild || IsEmptyElement(r)) return {};
+    // The usual data, taken here: it starts with neither a blank nor '<'
+    // (so it is no CDATA section) and holds no '&' (so it is its own
+    // decoding).
+    const int32_t contentStart = ContentStart(r), endTag = EndTagOffset(r);
+    if (contentStart >= 0 && contentStart < endTag && static_cast<size_t>(endTag) <= doc_.size()) {
+      const char16_t *const text = doc_.data();
+      const char16_t c = text[contentStart];
+      if (c != u'<' && !xmlscan::IsSpace(c) &&
+          xmlscan::FindCharWithin(text + contentStart, text + endTag, text + doc_.size() + 1, u'&') == text + endTag)
+        return std::u16string_view(text + contentStart, static_cast<size_t>(endTag - contentStart));
+    }
+    return OtherDataView(index, scratch);
+  }
 
   // ---- Editing ---------------------------------------------------------
   // Sets or adds an attribute of the element at index (requires a main
@@ -290,6 +308,7 @@ class XMLDoc {
                             : std::u16string_view(node.name);
   }
   void ClearSavedPositions();
+  std::u16string_view OtherDataView(int32_t index, std::u16string &scratch) const;
 
   int32_t FindCandidate(int32_t from, const char16_t *name) const;
   int32_t TakeIndex();
