@@ -101,56 +101,6 @@ bool XMLDoc::TagNameIs(int32_t index, std::u16string_view name) const {
   return TagNameView(index) == name;
 }
 
-bool XMLDoc::FindChildNamed(std::u16string_view name) {
-  const size_t size = doc_.size();
-  for (;;) {
-    // The step FindChildElement(null) takes under a main element, done
-    // here without the call; with no main element it is taken there.
-    const ElementRecord *child;
-    if (mainPos_) {
-      const int32_t next = childPos_ ? Rec(childPos_).nextSibling : Rec(mainPos_).firstChild;
-      if (!next) return false;
-      child = &Rec(next);
-      childPos_ = next;
-      // A child of main leaves main and parent as they are (the position
-      // always reads parent -> main -> child); only a table that said
-      // otherwise would move them.
-      if (child->parent != mainPos_) {
-        mainPos_ = child->parent;
-        parentPos_ = Rec(mainPos_).parent;
-      }
-    } else if (FindChildElement(nullptr)) {
-      child = &Rec(childPos_);
-    } else {
-      return false;
-    }
-    // The tag name compared in place, as TagNameIs compares it: equal when
-    // the text has the name's characters, none of them one that ends a
-    // token, and then one that does.  A first character that is blank or a
-    // quote, or a name character that ends tokens, goes the long way.
-    const size_t at = static_cast<size_t>(child->start) + 1;
-    if (!name.empty() && at + name.size() <= size) {
-      const char16_t *p = doc_.data() + at;
-      if (*p > u' ' && *p != u'"' && *p != u'\'') {
-        size_t k = 0;
-        while (k < name.size() && p[k] == name[k] && !xmlscan::EndsToken(p[k])) ++k;
-        if (k == name.size()) {
-          if (!xmlscan::EndsToken(p[k])) continue;
-#if defined(__GNUC__)
-          // A walk goes on with the text after this element: ask for it a
-          // few elements ahead, which large documents need from memory.
-          const size_t after = static_cast<size_t>(child->start) + static_cast<size_t>(child->length);
-          if (after + 1024 < size) __builtin_prefetch(doc_.data() + after + 1024);
-#endif
-          return true;
-        }
-        if (p[k] != name[k]) continue;
-      }
-    }
-    if (TagNameIs(childPos_, name)) return true;
-  }
-}
-
 std::u16string_view XMLDoc::AttributeView(int32_t index, const char16_t *name, std::u16string &scratch) const {
   if (index <= 0 || index >= nextFree_ || !mainPos_ || !name) return {};
   TokenSpan token = TokenAt(Rec(index).start + 1);
