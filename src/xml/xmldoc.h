@@ -392,7 +392,10 @@ inline bool XMLDoc::FindChildNamed(std::u16string_view name) {
           // A walk goes on with the text after this element: ask for it a
           // few elements ahead, which large documents need from memory.
           const size_t after = static_cast<size_t>(child->start) + static_cast<size_t>(child->length);
-          if (after + 1024 < size) __builtin_prefetch(doc_.data() + after + 1024);
+          if (after + 2144 < size) {
+            __builtin_prefetch(doc_.data() + after + 2048);
+            __builtin_prefetch(doc_.data() + after + 2144);
+          }
 #endif
           return true;
         }
