@@ -21,6 +21,11 @@ PEERS = {
     "read-command": [],
 }
 PEER_OF_COMMAND = ("build", "pugixml")
+# The peer each target is set against.
+PUGIXML = {"parse": "pugixml-utf8", "walk": "pugixml", "build": "pugixml"}
+# Most the library's time may be, as a multiple of pugixml's.
+TARGET = {"parse": 1.0, "walk": 1.5, "build": 1.0, "read-command": 1.5}
+MAX_GROWTH = 12.0  # per 10x the tags, from 1,000 tags on
 
 
 def load(path):
@@ -70,13 +75,21 @@ def main():
              ", ".join("%.2f" % x for x in context.get("load_avg", []))))
     print("CPU time of the working thread, best of the repetitions; throughput in bytes of the document's")
     print("UTF-8 form (the library parses the UTF-16 form, twice as many bytes).")
-    print("ours/best: the library's time divided by the best peer's (lower is better).")
+    print("ours/best: the library's time divided by the best peer's (lower is better); ours/pugixml likewise.")
     print("growth: the library's time at this size divided by its time at the size before (10x the tags).")
     print()
     sizes = sorted({k[2] for k in best})
+    verdicts = []  # (target, figure, met)
+
+    def judge_growth(workload, n, growth):
+        if n > 1000:
+            verdicts.append(("%s growth to %d tags <= %.0fx" % (workload, n, MAX_GROWTH), "%.1fx" % growth,
+                             growth <= MAX_GROWTH))
+
     for workload in ["parse", "walk", "build"]:
         systems = [OURS] + PEERS[workload]
-        header = ["%-5s" % workload, "%7s" % "tags"] + ["%-22s" % s for s in systems] + ["ours/best", "growth"]
+        header = (["%-5s" % workload, "%7s" % "tags"] + ["%-22s" % s for s in systems] +
+                  ["ours/best", "ours/pugixml", "growth"])
         print("  ".join(header))
         previous = None
         for n in sizes:
@@ -89,7 +102,17 @@ def main():
                 cells.append("%-22s" % ("%s %s" % (fmt_time(e["seconds"]), fmt_rate(e)) if e else "-"))
             peers = [best[(workload, p, n)]["seconds"] for p in PEERS[workload] if (workload, p, n) in best]
             cells.append("%8.2fx" % (ours["seconds"] / min(peers)) if peers else "-")
+            pug = best.get((workload, PUGIXML[workload], n))
+            if pug:
+                ratio = ours["seconds"] / pug["seconds"]
+                cells.append("%11.2fx" % ratio)
+                verdicts.append(("%s at %d tags <= %.1fx pugixml" % (workload, n, TARGET[workload]), "%.2fx" % ratio,
+                                 ratio <= TARGET[workload]))
+            else:
+                cells.append("%12s" % "-")
             cells.append("%6.1fx" % (ours["seconds"] / previous) if previous else "-")
+            if previous:
+                judge_growth(workload, n, ours["seconds"] / previous)
             previous = ours["seconds"]
             print("  ".join(cells))
         print()
@@ -107,6 +130,12 @@ def main():
                  "%-12s" % fmt_time(library / n), "%-14s" % (fmt_time(peer["seconds"] / n) if peer else "-"),
                  "%8.2fx" % (library / peer["seconds"]) if peer else "-",
                  "%6.1fx" % (library / previous) if previous else "-"]
+        if previous:
+            judge_growth("read command", n, library / previous)
+        if peer and n == 1000:
+            ratio = library / peer["seconds"]
+            verdicts.append(("read command library time at 1000 tags <= %.1fx pugixml" % TARGET["read-command"],
+                             "%.2fx" % ratio, ratio <= TARGET["read-command"]))
         previous = library
         print("  ".join(cells))
     print()
@@ -115,6 +144,11 @@ def main():
         if key[0] == "dispatcher":
             print("dispatcher: %d messages posted and fetched between two threads in %s: %.0f messages/s"
                   % (key[2], fmt_time(e["seconds"]), e["items_per_second"]))
+    print()
+
+    print("targets:")
+    for target, figure, met in verdicts:
+        print("  %-6s %-58s %s" % ("met" if met else "MISSED", target, figure))
 
 
 if __name__ == "__main__":
