@@ -57,21 +57,8 @@ inline const char16_t *FindStop(const char16_t *p, const char16_t *end, char16_t
   return p;
 }
 
-// The first a in [p, end), NULs included in the run; end when there is none.
-inline const char16_t *FindChar(const char16_t *p, const char16_t *end, char16_t a) {
-#if defined(VOLNEDA_SCAN_VECTORS)
-  const __m128i va = _mm_set1_epi16(static_cast<short>(a));
-  for (; end - p >= 8; p += 8) {
-    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p));
-    if (const int bits = _mm_movemask_epi8(_mm_cmpeq_epi16(x, va)))
-      return p + (__builtin_ctz(static_cast<unsigned>(bits)) >> 1);
-  }
-#endif
-  while (p < end && *p != a) ++p;
-  return p;
-}
-
-// FindChar for a span inside a text that may be read up to limit: the last
+// The first a in [p, end), NULs included in the run (end when there is
+// none), for a span inside a text that may be read up to limit: the last
 // vector may reach past end (but not past limit), and what it finds there
 // is masked off.  Short spans, the usual case, then take one vector read
 // and no character loop.
