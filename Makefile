@@ -54,12 +54,11 @@ clean: clean-tsan
 clean-tsan:
 	rm -rf $(TSAN_BUILD)
 
-# Document building benchmarks (Google Benchmark), in a Release build of their
-# own; they report their complexity and are not part of the tests.
+# The benchmarks (Google Benchmark) beside pugixml and RapidXML, in a
+# Release build of their own; bench/run prints the table.  Not part of the
+# tests.
 bench: deps
-	cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOLNEDA_BENCH=ON -DVOLNEDA_TESTS=OFF
-	cmake --build $(BENCH_BUILD) -j $(JOBS) --target volneda_bench
-	$(BENCH_BUILD)/bin/volneda_bench
+	BENCH_BUILD=$(BENCH_BUILD) bench/run
 
 # Installs the SDK under PREFIX (default /usr/local): library, headers,
 # CMake and pkg-config files, tool, jar, documentation, examples.

@@ -13,11 +13,13 @@ need+=(libcpp-httplib-dev)
 need+=("$@")
 # Words in place of packages: `fuzz`, the libFuzzer targets' compiler and its
 # fuzzer and sanitizer runtimes; `browser`, what the console's tests in a real
-# browser need (make test asks for it, make demo does not).
+# browser need (make test asks for it, make demo does not); `bench`, the peers
+# the benchmarks are measured against.
 for i in "${!need[@]}"; do
   case "${need[$i]}" in
     fuzz) unset 'need[i]'; need+=(clang libclang-rt-14-dev) ;;
     browser) unset 'need[i]'; need+=(chromium chromium-driver python3-selenium) ;;
+    bench) unset 'need[i]'; need+=(libpugixml-dev librapidxml-dev) ;;
   esac
 done
 

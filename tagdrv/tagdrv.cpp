@@ -80,20 +80,50 @@ struct InfoArea {
   uint8_t driverBytes[13];
 };
 
+// The per-tag arrays hold kTagCapacity records, or as many as the reader's
+// field has tags when that is more (the ABI lets tagCapacity be anything).
 struct ControlImpl {
   RfidControl block;  // first: the library sees only this
-  TagRecord tags[kTagCapacity];
-  InfoArea infos[kTagCapacity];
-  int32_t selected[kTagCapacity];
-  int32_t status[kTagCapacity];
-  int32_t *fieldStatusRows[TAGDRV_MAX_SLOTS];
-  int32_t fieldStatus[TAGDRV_MAX_SLOTS][kTagCapacity];
+  TagRecord *tags;
+  InfoArea *infos;
+  int32_t *selected;
+  int32_t *status;
+  int32_t *fieldStatus[TAGDRV_MAX_SLOTS];
   uint8_t *slotDataRows[TAGDRV_MAX_SLOTS];
   uint8_t slotData[TAGDRV_MAX_SLOTS][TAGDRV_SLOT_DATA_SIZE];
-  SlotDescriptor *descRows[TAGDRV_MAX_SLOTS];
-  SlotDescriptor desc[TAGDRV_MAX_SLOTS][kTagCapacity];
-  SimTag *simTag[kTagCapacity];  // which simulated tag each index is
+  SlotDescriptor *desc[TAGDRV_MAX_SLOTS];
+  SimTag **simTag;  // which simulated tag each index is
+  void *perTag;     // the one allocation behind the arrays above
 };
+
+ControlImpl *AllocateImpl(uint32_t capacity) {
+  const size_t n = capacity;
+  const size_t bytes = n * (sizeof(TagRecord) + sizeof(InfoArea) + 2 * sizeof(int32_t) + sizeof(SimTag *)) +
+                       TAGDRV_MAX_SLOTS * n * (sizeof(int32_t) + sizeof(SlotDescriptor));
+  auto *c = static_cast<ControlImpl *>(std::calloc(1, sizeof(ControlImpl)));
+  void *perTag = c ? std::calloc(1, bytes) : nullptr;
+  if (!perTag) {
+    std::free(c);
+    return nullptr;
+  }
+  // Widest records first, so that every array is aligned.
+  auto *p = static_cast<uint8_t *>(perTag);
+  auto take = [&](size_t size) {
+    uint8_t *at = p;
+    p += size;
+    return at;
+  };
+  for (int i = 0; i < TAGDRV_MAX_SLOTS; ++i) c->desc[i] = reinterpret_cast<SlotDescriptor *>(take(n * sizeof(SlotDescriptor)));
+  c->tags = reinterpret_cast<TagRecord *>(take(n * sizeof(TagRecord)));
+  c->simTag = reinterpret_cast<SimTag **>(take(n * sizeof(SimTag *)));
+  c->infos = reinterpret_cast<InfoArea *>(take(n * sizeof(InfoArea)));
+  for (int i = 0; i < TAGDRV_MAX_SLOTS; ++i) c->fieldStatus[i] = reinterpret_cast<int32_t *>(take(n * sizeof(int32_t)));
+  c->selected = reinterpret_cast<int32_t *>(take(n * sizeof(int32_t)));
+  c->status = reinterpret_cast<int32_t *>(take(n * sizeof(int32_t)));
+  c->perTag = perTag;
+  c->block.tagCapacity = capacity;
+  return c;
+}
 
 // Faults set through the control interface, on top of the file's.  Tags
 // are named by their 8 identifier bytes.
@@ -278,29 +308,26 @@ TAGDRV_API RfidControl *TAGDRV_CALL RFIDAllocateControl(G4HANDLE handle, int32_t
     *status = f;
     return nullptr;
   }
-  auto *c = static_cast<ControlImpl *>(std::calloc(1, sizeof(ControlImpl)));
+  const size_t fieldTags = s->Reader().tags.size();
+  ControlImpl *c = AllocateImpl(fieldTags > kTagCapacity ? static_cast<uint32_t>(fieldTags) : kTagCapacity);
   if (!c) {
     *status = kErrBadArgument;
     return nullptr;
   }
-  for (int i = 0; i < TAGDRV_MAX_SLOTS; ++i) {
-    c->fieldStatusRows[i] = c->fieldStatus[i];
-    c->slotDataRows[i] = c->slotData[i];
-    c->descRows[i] = c->desc[i];
-  }
-  for (uint32_t t = 0; t < kTagCapacity; ++t) c->tags[t].info = &c->infos[t].info;
+  for (int i = 0; i < TAGDRV_MAX_SLOTS; ++i) c->slotDataRows[i] = c->slotData[i];
+  for (uint32_t t = 0; t < c->block.tagCapacity; ++t) c->tags[t].info = &c->infos[t].info;
   c->block.tagTable = c->tags;
-  c->block.tagCapacity = kTagCapacity;
   c->block.tagSelected = c->selected;
   c->block.tagStatus = c->status;
-  c->block.fieldStatus = c->fieldStatusRows;
+  c->block.fieldStatus = c->fieldStatus;
   c->block.slotData = c->slotDataRows;
-  c->block.slotDesc = c->descRows;
+  c->block.slotDesc = c->desc;
   *status = 0;
   return &c->block;
 }
 
 TAGDRV_API int32_t TAGDRV_CALL RFIDFreeControl(G4HANDLE, RfidControl *control, int32_t *status) {
+  if (control) std::free(Impl(control)->perTag);
   std::free(Impl(control));
   if (status) *status = 0;
   return 0;
@@ -367,7 +394,7 @@ TAGDRV_API int32_t TAGDRV_CALL G4Identify(G4HANDLE handle, RfidControl *control)
   if (s->state->field.cycle) round = (round - 1) % s->state->field.cycle + 1;
   uint32_t n = 0;
   for (SimTag &tag : r.tags) {
-    if (n >= kTagCapacity) break;
+    if (n >= c->block.tagCapacity) break;
     if (!tagdrv::PresentIn(tag, round)) continue;
     std::memcpy(c->tags[n].id, tag.id, 8);
     c->tags[n].info = &c->infos[n].info;
@@ -382,7 +409,7 @@ TAGDRV_API int32_t TAGDRV_CALL G4Identify(G4HANDLE handle, RfidControl *control)
     c->simTag[n] = &tag;
     ++n;
   }
-  for (uint32_t t = n; t < kTagCapacity; ++t) c->simTag[t] = nullptr;
+  for (uint32_t t = n; t < c->block.tagCapacity; ++t) c->simTag[t] = nullptr;
   // The found tags are also the range a following read or write handles.
   c->block.foundCount = n;
   c->block.tagCount = n;
@@ -399,7 +426,7 @@ TAGDRV_API int32_t TAGDRV_CALL G4Read(G4HANDLE handle, RfidControl *control) {
     return 1;
   }
   uint32_t slots = c->block.slotCount < TAGDRV_MAX_SLOTS ? c->block.slotCount : TAGDRV_MAX_SLOTS;
-  uint32_t end = c->block.tagCount < kTagCapacity ? c->block.tagCount : kTagCapacity;
+  uint32_t end = c->block.tagCount < c->block.tagCapacity ? c->block.tagCount : c->block.tagCapacity;
   for (uint32_t slot = 0; slot < slots; ++slot)
     for (uint32_t t = c->block.firstTag; t < end; ++t) {
       if (!Eligible(c, t)) continue;
@@ -428,7 +455,7 @@ TAGDRV_API int32_t TAGDRV_CALL G4Write(G4HANDLE handle, RfidControl *control) {
     return 0;
   }
   uint32_t slots = c->block.slotCount < TAGDRV_MAX_SLOTS ? c->block.slotCount : TAGDRV_MAX_SLOTS;
-  uint32_t end = c->block.tagCount < kTagCapacity ? c->block.tagCount : kTagCapacity;
+  uint32_t end = c->block.tagCount < c->block.tagCapacity ? c->block.tagCount : c->block.tagCapacity;
   bool failed = false;
   for (uint32_t t = c->block.firstTag; t < end; ++t) {
     if (!Eligible(c, t)) continue;

@@ -116,7 +116,7 @@ VOLNEDA_API int32_t VOLNEDA_CALL VOLNEDA_GetXMLData(VOLNEDA_HANDLE handle, VOLNE
     if (!context->docText || !textBuffer || capacity <= 0) return kOk;
     // A document longer than the buffer is cut to capacity - 1 characters
     // and terminated.
-    plat::AnsiToWideField(context->docText, reinterpret_cast<char16_t *>(textBuffer),
+    plat::AnsiToWideField(static_cast<const char *>(context->docText), reinterpret_cast<char16_t *>(textBuffer),
                           static_cast<size_t>(capacity));
     return kOk;
   } catch (...) {

@@ -106,6 +106,9 @@ std::string WideToUtf8(std::u16string_view text);
 // without the terminator.
 size_t WideToAnsiField(std::u16string_view text, char *field, size_t size);
 size_t AnsiToWideField(std::string_view text, char16_t *field, size_t size);
+// The same for a terminated text (null: empty), read no further than the
+// field needs.
+size_t AnsiToWideField(const char *text, char16_t *field, size_t size);
 size_t WideToWideField(std::u16string_view text, char16_t *field, size_t size);
 size_t AnsiToAnsiField(std::string_view text, char *field, size_t size);
 

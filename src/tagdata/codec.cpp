@@ -39,7 +39,10 @@ bool SlotOffset(const ReaderContext *context, int32_t slot, int32_t tag, uint8_t
     // Descriptors exist for the tag table's records only.
     int32_t count = tag;
     if (c->tagCapacity < static_cast<uint32_t>(count)) count = static_cast<int32_t>(c->tagCapacity);
-    for (int32_t t = 0; t < count; ++t) at += AreaSize(c->slotDesc[slot][t]);
+    // Areas are never negative, so once past the buffer the value stays
+    // past it, wherever exactly: the walk ends there (which keeps a
+    // document of n tags linear in n).
+    for (int32_t t = 0; t < count && at <= TAGDRV_SLOT_DATA_SIZE; ++t) at += AreaSize(c->slotDesc[slot][t]);
   }
   *buffer = c->slotData[slot];
   *offset = at;
@@ -133,18 +136,27 @@ int32_t SwttFind(const ReaderContext *context, const char *swttId) {
     size_t n = strnlen(swttId, sizeof work);
     std::memcpy(work, swttId, n);
   }
-  // Attempt 0 with the identifier as it is, then with positions 11, 10, ...
-  // 0 replaced by 'x' one after another.
-  for (int attempt = 0; attempt <= 12; ++attempt) {
-    if (attempt > 0) work[12 - attempt] = 'x';
-    for (int32_t i = 0; i < context->templateCount; ++i) {
-      const char *mask = context->templates[i].mask;
-      bool equal = true;
-      for (int k = 0; k < 12 && equal; ++k) equal = Upper(work[k]) == Upper(mask[k]);
-      if (equal) return i;
+  // Attempt a (0 to 12) compares the identifier with its last a positions
+  // replaced by 'x', every template in table order.  A template matches at
+  // attempt a when the identifier's first 12 - a characters equal its
+  // mask's (case ignored) and the mask's last a characters are x: so each
+  // template has a first attempt that it matches at, found in one pass,
+  // and the template with the earliest one wins, the first in the table
+  // among equals -- the template the attempts would find.
+  int32_t best = -1, bestAttempt = 13;
+  for (int32_t i = 0; i < context->templateCount && bestAttempt > 0; ++i) {
+    const char *mask = context->templates[i].mask;
+    int same = 0;
+    while (same < 12 && Upper(work[same]) == Upper(mask[same])) ++same;
+    int wild = 0;
+    while (wild < 12 && Upper(mask[11 - wild]) == 'X') ++wild;
+    const int attempt = 12 - same;
+    if (attempt <= wild && attempt < bestAttempt) {
+      best = i;
+      bestAttempt = attempt;
     }
   }
-  return -1;
+  return best;
 }
 
 int32_t SwttFieldInfo(const ReaderContext *context, int32_t field, const char *swttId, int32_t *start,
@@ -172,6 +184,31 @@ size_t SlotValueRoom(const ReaderContext *context, int32_t slot, int32_t tag) {
   size_t offset = 0;
   if (!SlotOffset(context, slot, tag, &buffer, &offset)) return 0;
   return offset < TAGDRV_SLOT_DATA_SIZE ? TAGDRV_SLOT_DATA_SIZE - offset : 0;
+}
+
+const uint8_t *SlotValues::At(int32_t slot, int32_t tag, size_t *room) {
+  *room = 0;
+  if (!context_ || !context_->control || slot < 0 || slot >= TAGDRV_MAX_SLOTS || tag < 0) return nullptr;
+  const RfidControl *c = context_->control;
+  if (!c->slotData || !c->slotData[slot]) return nullptr;
+  if (tag > 0 && (!c->slotDesc || !c->slotDesc[slot])) return nullptr;
+  if (tag < tag_[slot]) {
+    tag_[slot] = 0;
+    offset_[slot] = 0;
+  }
+  // As SlotOffset adds them up: descriptors of the tag table's records
+  // only, and nothing more once past the buffer.
+  int32_t count = tag;
+  if (c->tagCapacity < static_cast<uint32_t>(count)) count = static_cast<int32_t>(c->tagCapacity);
+  size_t at = offset_[slot];
+  int32_t t = tag_[slot];
+  for (; t < count && at <= TAGDRV_SLOT_DATA_SIZE; ++t) at += AreaSize(c->slotDesc[slot][t]);
+  if (t > tag_[slot]) {
+    tag_[slot] = t;
+    offset_[slot] = at;
+  }
+  *room = at < TAGDRV_SLOT_DATA_SIZE ? TAGDRV_SLOT_DATA_SIZE - at : 0;
+  return c->slotData[slot] + (at <= TAGDRV_SLOT_DATA_SIZE ? at : TAGDRV_SLOT_DATA_SIZE);
 }
 
 bool FormatValue(char type, int32_t len, const uint8_t *value, size_t room, std::string &text,

@@ -35,6 +35,21 @@ std::u16string Wide(std::string_view text) {
   return w;
 }
 
+// Wide(text) in a buffer of its own, reused: the pointer holds until the
+// next conversion.  (Converted one unit further than kept, so that the cut
+// falls where Wide makes it.)
+class WideText {
+ public:
+  std::u16string_view operator()(std::string_view text) {
+    size_t n = plat::AnsiToWideField(text, buffer_, sizeof buffer_ / sizeof buffer_[0]);
+    if (n > kMaxAttributeText) buffer_[n = kMaxAttributeText] = 0;
+    return std::u16string_view(buffer_, n);
+  }
+
+ private:
+  char16_t buffer_[kMaxAttributeText + 3];
+};
+
 std::string Field8(const char *field, size_t size) { return std::string(field, strnlen(field, size)); }
 
 std::string Upcased(std::string s) {
@@ -84,20 +99,48 @@ void StartDoc(ReaderContext *context, XMLDoc &doc, const char16_t *root, uint32_
 }
 
 // A Tag element for tag t, as the child of the root.
-void AddTag(ReaderContext *context, XMLDoc &doc, uint32_t t, bool upcaseSwtt) {
+// The decimal text of a number ("%d").
+struct Decimal {
+  explicit Decimal(int32_t value) {
+    char16_t *p = text + sizeof text / sizeof text[0];
+    *--p = 0;
+    int64_t v = value < 0 ? -static_cast<int64_t>(value) : value;
+    do {
+      *--p = static_cast<char16_t>(u'0' + v % 10);
+      v /= 10;
+    } while (v);
+    if (value < 0) *--p = u'-';
+    view = std::u16string_view(p, static_cast<size_t>(text + sizeof text / sizeof text[0] - 1 - p));
+  }
+  char16_t text[12];
+  std::u16string_view view;
+};
+
+// The wide texts of one Field or Tag element, alive together while its
+// attributes are handed over.
+struct ElementTexts {
+  WideText value, mask, name, type;
+};
+
+// A Tag element for tag t, as the child of the root, with ID, SWTT and
+// (drivers of version 2 or later) HWTAGTYPE and Antenna, in that order.
+void AddTag(ReaderContext *context, XMLDoc &doc, uint32_t t, bool upcaseSwtt, ElementTexts &texts) {
   const RfidControl *c = context->control;
-  doc.AddChildElement(u"Tag");
-  int32_t at = doc.GetChildPosition();
   TagRecord record{};
   if (c->tagTable) record = c->tagTable[t];
-  doc.SetAttributeAt(at, u"ID", TagIdText(record));
+  char16_t id[17];
+  TagIdText(record, id);
   const TagInfo *info = InfoOf(c, t);
   std::string swtt = info ? Field8(info->swtt, sizeof info->swtt) : std::string();
-  doc.SetAttributeAt(at, u"SWTT", Wide(upcaseSwtt ? Upcased(swtt) : swtt));
-  if (VersionOf(context).major >= 2) {
-    doc.SetAttributeAt(at, u"HWTAGTYPE", Wide(info ? Field8(info->tagType, sizeof info->tagType) : std::string()));
-    doc.SetAttributeAt(at, u"Antenna", Wide(HexByteText(info ? info->antenna : 0).text));
-  }
+  static const XMLDoc::ElementShape kTag(u"Tag", {u"ID", u"SWTT"});
+  static const XMLDoc::ElementShape kTagWithType(u"Tag", {u"ID", u"SWTT", u"HWTAGTYPE", u"Antenna"});
+  const std::u16string_view values[] = {
+      std::u16string_view(id, 16),
+      texts.value(upcaseSwtt ? Upcased(swtt) : swtt),
+      texts.type(info ? Field8(info->tagType, sizeof info->tagType) : std::string()),
+      texts.name(HexByteText(info ? info->antenna : 0).text),
+  };
+  doc.AddChildElement(VersionOf(context).major >= 2 ? kTagWithType : kTag, nullptr, values);
 }
 
 // Serialises the document into the context's result document text.
@@ -106,9 +149,12 @@ void StoreDoc(ReaderContext *context, const XMLDoc &doc, uint32_t *documentLengt
   context->docText = nullptr;
   const std::u16string &text = doc.GetDoc();
   size_t size = text.size() + 2;
-  auto *stored = static_cast<char *>(std::calloc(size, 1));
+  auto *stored = static_cast<char *>(std::malloc(size));
   if (!stored) return;
-  plat::WideToAnsiField(text, stored, size);
+  // Zero-filled behind the text: the conversion writes the text and its
+  // terminator, and the rest is cleared here (rather than all of it first).
+  const size_t used = plat::WideToAnsiField(text, stored, size);
+  std::memset(stored + used, 0, size - used);
   context->docText = stored;
   if (documentLength) *documentLength = static_cast<uint32_t>(text.size());
 }
@@ -126,23 +172,44 @@ int32_t BuildIdentifyDoc(ReaderContext *context, uint32_t *documentLength) {
   XMLDoc doc;
   StartDoc(context, doc, u"IdentifyTags", 0);
   bool upcase = VersionOf(context).major < 2;
+  ElementTexts texts;
   for (uint32_t t = 0; t < TagEnd(c); ++t)
-    if (TagGood(c, t)) AddTag(context, doc, t, upcase);
+    if (TagGood(c, t)) AddTag(context, doc, t, upcase, texts);
   StoreDoc(context, doc, documentLength);
   return 0;
 }
 
 int32_t BuildReadDoc(ReaderContext *context, uint32_t *documentLength, const CommandRequest &request) {
   if (!context || !context->control) return 0;
+  // The Field elements' attributes, in the order they are set.
+  static const XMLDoc::ElementShape kSwttField(
+      u"Field", {u"Type", u"EntryNr", u"SWTTmask", u"Name", u"DataType", u"DataStart", u"DataLen", u"FieldStatus"});
+  static const XMLDoc::ElementShape kMissingField(u"Field", {u"EntryNr", u"Warning"});
+  static const XMLDoc::ElementShape kMemField(u"Field", {u"Type", u"Name", u"DataType", u"DataStart", u"DataLen"});
   const RfidControl *c = context->control;
   XMLDoc doc;
   StartDoc(context, doc, u"ReadTags", c->firstTag);
   const uint32_t memCount = request.memCount < kMaxMemFields ? request.memCount : kMaxMemFields;
+  {
+    // Room for the whole document from the start, so that the text and the
+    // table are not copied over and over as they grow.  An estimate: about
+    // 90 characters a Tag element and 145 a Field; more, if it comes, is
+    // made as usual.
+    size_t tags = 0;
+    for (uint32_t t = 0; t < TagEnd(c); ++t) tags += TagGood(c, t) ? 1 : 0;
+    const size_t fields = memCount + (request.swttCount > 0 ? request.swttCount : request.swttCount < 0 ? 4 : 0);
+    doc.ReserveText(doc.GetDoc().size() + tags * (90 + 145 * fields) + 32);
+    const size_t elements = static_cast<size_t>(doc.GetNextFreeIndex()) + tags * (1 + fields);
+    if (elements < static_cast<size_t>(INT32_MAX))
+      while (doc.GetElementCapacity() < static_cast<int32_t>(elements)) doc.ReserveElements(static_cast<int32_t>(elements));
+  }
   std::string text, name, mask, typeName;
+  ElementTexts texts;
+  SlotValues values(context);
 
   for (uint32_t t = 0; t < TagEnd(c); ++t) {
     if (!TagGood(c, t)) continue;
-    AddTag(context, doc, t, true);
+    AddTag(context, doc, t, true, texts);
     doc.SavePosition(u"");
     int32_t fields = 0;
 
@@ -174,27 +241,23 @@ int32_t BuildReadDoc(ReaderContext *context, uint32_t *documentLength, const Com
           const int32_t n = numbers[k];
           const int32_t slot = static_cast<int32_t>(slots[k]);
           doc.StepIntoElement();
-          const uint8_t *value = SlotValuePtr(context, slot, static_cast<int32_t>(t));
-          size_t room = SlotValueRoom(context, slot, static_cast<int32_t>(t));
+          size_t room = 0;
+          const uint8_t *value = values.At(slot, static_cast<int32_t>(t), &room);
           typeName.clear();
           text.clear();
+          const Decimal entry(n);
           if (FormatSwttValue(context, text, name, mask, typeName, value, room, i, n)) {
             const SwttField &f = context->templates[i].fields[n];
-            doc.AddChildElement(u"Field", Wide(text));
-            int32_t at = doc.GetChildPosition();
-            doc.SetAttributeAt(at, u"Type", u"SWTT");
-            doc.SetAttributeAt(at, u"EntryNr", n);
-            doc.SetAttributeAt(at, u"SWTTmask", Wide(mask));
-            doc.SetAttributeAt(at, u"Name", Wide(name));
-            doc.SetAttributeAt(at, u"DataType", Wide(typeName));
-            doc.SetAttributeAt(at, u"DataStart", f.dataStart);
-            doc.SetAttributeAt(at, u"DataLen", f.dataLen);
-            doc.SetAttributeAt(at, u"FieldStatus", FieldStatusOf(c, static_cast<uint32_t>(slot), t));
+            const Decimal start(f.dataStart), length(f.dataLen),
+                status(FieldStatusOf(c, static_cast<uint32_t>(slot), t));
+            const std::u16string_view values[] = {
+                u"SWTT",          entry.view,  texts.mask(mask), texts.name(name), texts.type(typeName),
+                start.view,       length.view, status.view,
+            };
+            doc.AddChildElement(kSwttField, texts.value(text).data(), values);
           } else {
-            doc.AddChildElement(u"Field");
-            int32_t at = doc.GetChildPosition();
-            doc.SetAttributeAt(at, u"EntryNr", n);
-            doc.SetAttributeAt(at, u"Warning", u"FieldDoesNotExist");
+            const std::u16string_view values[] = {entry.view, u"FieldDoesNotExist"};
+            doc.AddChildElement(kMissingField, nullptr, values);
             Post(context, kLevelWarning, kSrcRead, kErrNoSuchField, wstr::Format(u"Field %d", n));
           }
           ++fields;
@@ -206,19 +269,21 @@ int32_t BuildReadDoc(ReaderContext *context, uint32_t *documentLength, const Com
     for (uint32_t m = 0; m < memCount; ++m) {
       const MemField &mf = request.memFields[m];
       doc.StepIntoElement();
-      const uint8_t *value = SlotValuePtr(context, static_cast<int32_t>(m), static_cast<int32_t>(t));
-      size_t room = SlotValueRoom(context, static_cast<int32_t>(m), static_cast<int32_t>(t));
+      size_t room = 0;
+      const uint8_t *value = values.At(static_cast<int32_t>(m), static_cast<int32_t>(t), &room);
       text.clear();
       typeName.clear();
       // A type letter other than h, i, s shows an empty value and type.
       FormatValue(mf.type, mf.length, value, room, text, typeName);
-      doc.AddChildElement(u"Field", Wide(text));
-      int32_t at = doc.GetChildPosition();
-      doc.SetAttributeAt(at, u"Type", u"MEM");
-      doc.SetAttributeAt(at, u"Name", Wide(Field8(mf.name, sizeof mf.name)));
-      doc.SetAttributeAt(at, u"DataType", Wide(typeName));
-      doc.SetAttributeAt(at, u"DataStart", mf.start);
-      doc.SetAttributeAt(at, u"DataLen", mf.length);
+      const Decimal start(mf.start), length(mf.length);
+      const std::u16string_view values[] = {
+          u"MEM",
+          texts.name(std::string_view(mf.name, strnlen(mf.name, sizeof mf.name))),
+          texts.type(typeName),
+          start.view,
+          length.view,
+      };
+      doc.AddChildElement(kMemField, texts.value(text).data(), values);
       ++fields;
       doc.StepOutOfElement();
     }

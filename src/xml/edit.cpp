@@ -1,6 +1,10 @@
 // edit.cpp -- in-place edits that keep the element table in step with the
 // text, so that a document built by many additions is never reparsed.
+#include <algorithm>
+#include <functional>
+
 #include "platform/widestring.h"
+#include "xml/scan.h"
 #include "xml/xmldoc.h"
 
 namespace {
@@ -18,23 +22,61 @@ std::u16string XMLDoc::EscapeText(const char16_t *text, bool forAttribute) {
 std::u16string XMLDoc::EscapeText(std::u16string_view text, bool forAttribute) {
   std::u16string out;
   out.reserve(text.size() + text.size() / 10 + 7);
-  for (char16_t c : text) {
-    switch (c) {
-      case u'<': out += u"&lt;"; break;
-      case u'&': out += u"&amp;"; break;
-      case u'>': out += u"&gt;"; break;
-      case u'\'':
-        if (forAttribute) out += u"&apos;";
-        else out.push_back(c);
-        break;
-      case u'"':
-        if (forAttribute) out += u"&quot;";
-        else out.push_back(c);
-        break;
-      default: out.push_back(c);
-    }
-  }
+  AppendEscaped(out, text, forAttribute);
   return out;
+}
+
+void XMLDoc::AppendEscaped(std::u16string &out, std::u16string_view text, bool forAttribute) {
+  // Runs without a character to escape go over whole.
+  size_t from = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (!xmlscan::Escaped(c, forAttribute)) continue;
+    const char16_t *entity;
+    switch (c) {
+      case u'<': entity = u"&lt;"; break;
+      case u'&': entity = u"&amp;"; break;
+      case u'>': entity = u"&gt;"; break;
+      case u'\'': entity = forAttribute ? u"&apos;" : nullptr; break;
+      case u'"': entity = forAttribute ? u"&quot;" : nullptr; break;
+      default: entity = nullptr;
+    }
+    if (!entity) continue;
+    out.append(text.data() + from, i - from);
+    out += entity;
+    from = i + 1;
+  }
+  out.append(text.data() + from, text.size() - from);
+}
+
+namespace {
+
+// A name that the attribute search reads as one token equal to itself and
+// to no other name: no character that ends a token, no quote, no '['.
+bool IsPlainName(std::u16string_view name) {
+  if (name.empty()) return false;
+  for (char16_t c : name)
+    if (!xmlscan::InPlainName(c)) return false;
+  return true;
+}
+
+
+}  // namespace
+
+bool XMLDoc::FreshHasAttribute(std::u16string_view name) const {
+  const int32_t start = Rec(fresh_.index).start;
+  for (int32_t k = 0; k < fresh_.count; ++k)
+    if (static_cast<size_t>(fresh_.nameLength[k]) == name.size() &&
+        std::u16string_view(doc_).substr(static_cast<size_t>(start + fresh_.nameAt[k]), name.size()) == name)
+      return true;
+  return false;
+}
+
+char16_t *XMLDoc::OpenGap(int32_t offset, size_t count) {
+  const size_t newLength = doc_.size() + count;
+  if (newLength > doc_.capacity()) doc_.reserve(newLength + newLength / 2 + 128);
+  doc_.insert(static_cast<size_t>(offset), count, u'\0');
+  return doc_.data() + offset;
 }
 
 void XMLDoc::ReplaceText(int32_t offset, int32_t count, std::u16string_view text) {
@@ -74,28 +116,69 @@ bool XMLDoc::SetAttributeAt(int32_t index, const char16_t *name, const char16_t 
   // Without a name the search would hand back the first attribute's name
   // rather than a value, so a nameless attribute is refused.
   if (index <= 0 || index >= nextFree_ || !mainPos_ || !name || !*name) return false;
-  std::u16string escaped = EscapeText(value, true);
+  // One pass over each text: its length, whether the name is plain, and
+  // whether the value has anything to escape.
+  size_t nameLength = 0, valueLength = 0;
+  bool plain = true, escape = false;
+  for (; name[nameLength]; ++nameLength) plain &= xmlscan::InPlainName(name[nameLength]);
+  if (!value) value = u"";
+  for (; value[valueLength]; ++valueLength) escape |= xmlscan::Escaped(value[valueLength], true);
+  const std::u16string_view wanted(name, nameLength), raw(value, valueLength);
   ElementRecord &r = Rec(index);
   int32_t startTagEnd = r.start + StartTagLength(r) - (IsEmptyElement(r) ? 2 : 1);
-  TokenSpan token = TokenAt(r.start + 1);
   int32_t delta;
-  if (FindAttributeToken(token, name) && token.quoted) {
+  // The element just added has the start tag "<name" and then the
+  // attributes given to it since, ' k="v"' each, all names plain: the
+  // search would read exactly those names, so a name that is none of them
+  // is known to be missing without reading the tag.
+  const bool knownMissing =
+      index == fresh_.index && fresh_.count < kFreshAttributes && plain && !FreshHasAttribute(wanted);
+  TokenSpan token = TokenAt(r.start + 1);
+  if (!knownMissing && FindAttributeToken(token, name) && token.quoted) {
     // A value whose quotes run past the start tag (a '>' inside quotes
     // ended the tag) cannot be replaced without breaking the element.
     if (token.next > startTagEnd) return false;
+    if (index == fresh_.index) fresh_.index = 0;
     int32_t count = token.last >= token.first ? token.last - token.first + 1 : 0;
-    ReplaceText(token.first, count, escaped);
-    delta = static_cast<int32_t>(escaped.size()) - count;
+    scratch_.clear();
+    AppendEscaped(scratch_, raw, true);
+    ReplaceText(token.first, count, scratch_);
+    delta = static_cast<int32_t>(scratch_.size()) - count;
   } else {
-    std::u16string insert;
-    insert.reserve(escaped.size() + std::char_traits<char16_t>::length(name) + 4);
-    insert += u' ';
-    insert += name;
-    insert += u"=\"";
-    insert += escaped;
-    insert += u'"';
-    ReplaceText(startTagEnd, 0, insert);
-    delta = static_cast<int32_t>(insert.size());
+    if (knownMissing) {
+      fresh_.nameAt[fresh_.count] = startTagEnd + 1 - r.start;
+      fresh_.nameLength[fresh_.count++] = static_cast<int32_t>(nameLength);
+    } else if (index == fresh_.index) {
+      fresh_.index = 0;
+    }
+    // ' name="value"' where the start tag ends: written straight into the
+    // room made for it, unless the value needs escaping or a text lies in
+    // the document itself (which the move would disturb).
+    const char16_t *const storage = doc_.data();
+    auto inDocument = [&](const char16_t *text) {
+      return std::less_equal<const char16_t *>()(storage, text) &&
+             std::less<const char16_t *>()(text, storage + doc_.capacity() + 1);
+    };
+    if (!escape && !inDocument(name) && !inDocument(value)) {
+      const size_t total = nameLength + valueLength + 4;
+      char16_t *at = OpenGap(startTagEnd, total);
+      *at++ = u' ';
+      at = std::copy_n(name, nameLength, at);
+      *at++ = u'=';
+      *at++ = u'"';
+      at = std::copy_n(value, valueLength, at);
+      *at = u'"';
+      delta = static_cast<int32_t>(total);
+    } else {
+      scratch_.clear();
+      scratch_ += u' ';
+      scratch_ += wanted;
+      scratch_ += u"=\"";
+      AppendEscaped(scratch_, raw, true);
+      scratch_ += u'"';
+      ReplaceText(startTagEnd, 0, scratch_);
+      delta = static_cast<int32_t>(scratch_.size());
+    }
   }
   SetTagLengths(r, StartTagLength(r) + delta, EndTagLength(r));
   r.length += delta;
@@ -104,7 +187,17 @@ bool XMLDoc::SetAttributeAt(int32_t index, const char16_t *name, const char16_t 
 }
 
 bool XMLDoc::SetAttributeAt(int32_t index, const char16_t *name, int32_t value) {
-  return SetAttributeAt(index, name, wstr::Format(u"%d", value).c_str());
+  // The "%d" text of the value.
+  char16_t digits[12];
+  char16_t *p = digits + sizeof digits / sizeof digits[0];
+  *--p = 0;
+  int64_t v = value < 0 ? -static_cast<int64_t>(value) : value;
+  do {
+    *--p = static_cast<char16_t>(u'0' + v % 10);
+    v /= 10;
+  } while (v);
+  if (value < 0) *--p = u'-';
+  return SetAttributeAt(index, name, p);
 }
 
 bool XMLDoc::SetDataAt(int32_t index, const char16_t *text, bool asCData) {
@@ -158,8 +251,72 @@ bool XMLDoc::AddChildElement(const char16_t *name, const char16_t *data) {
   return InsertElement(mainPos_, childPos_, name, data, true);
 }
 
+XMLDoc::ElementShape::ElementShape(std::u16string_view element, const std::u16string_view *attributes, size_t count)
+    : element_(element) {
+  // One insertion gives what the steps give when each SetAttributeAt would
+  // find its name missing and add it where the start tag ends: see the
+  // fresh element in SetAttributeAt.
+  whole_ = IsPlainName(element_) && count <= static_cast<size_t>(kFreshAttributes);
+  for (size_t i = 0; i < count; ++i) {
+    const std::u16string_view name = attributes[i];
+    if (!name.empty()) {
+      whole_ = whole_ && IsPlainName(name);
+      for (const std::u16string &before : names_) whole_ = whole_ && before != name;
+    }
+    names_.emplace_back(name);
+  }
+}
+
+bool XMLDoc::AddChildElement(const ElementShape &shape, const char16_t *data, const std::u16string_view *values) {
+  if (shape.Whole()) return mainPos_ && InsertElement(mainPos_, childPos_, shape.Element().c_str(), data, true, &shape, values);
+  if (!AddChildElement(shape.Element().c_str(), data)) return false;
+  // SetAttributeAt reads terminated texts.
+  std::u16string value;
+  for (size_t i = 0; i < shape.Names().size(); ++i) {
+    if (shape.Names()[i].empty()) continue;  // refused, as SetAttributeAt refuses it
+    value.assign(values[i].substr(0, values[i].find(u'\0')));
+    SetAttributeAt(childPos_, shape.Names()[i].c_str(), value.c_str());
+  }
+  return true;
+}
+
+namespace {
+
+const char16_t *Entity(char16_t c) {
+  switch (c) {
+    case u'<': return u"&lt;";
+    case u'&': return u"&amp;";
+    case u'>': return u"&gt;";
+    case u'\'': return u"&apos;";
+    default: return u"&quot;";
+  }
+}
+
+// Writes through a pointer into room made for the text beforehand.
+struct Writer {
+  char16_t *p;
+  void Put(char16_t c) { *p++ = c; }
+  void Put(std::u16string_view text) {
+    for (char16_t c : text) *p++ = c;
+  }
+  // Escaped as AppendEscaped escapes, up to a NUL: at most 6 characters
+  // for one.
+  void PutEscaped(std::u16string_view text, bool forAttribute) {
+    for (char16_t c : text) {
+      if (c == 0) break;
+      if (!xmlscan::Escaped(c, forAttribute)) {
+        *p++ = c;
+        continue;
+      }
+      for (const char16_t *e = Entity(c); *e; ++e) *p++ = *e;
+    }
+  }
+};
+
+}  // namespace
+
 bool XMLDoc::InsertElement(int32_t parent, int32_t after, const char16_t *name, const char16_t *data,
-                           bool asChild) {
+                           bool asChild, const ElementShape *shape, const std::u16string_view *values) {
   std::u16string_view tagName(name);
   const int32_t n = static_cast<int32_t>(tagName.size());
   const bool parentEmpty = parent && IsEmptyElement(Rec(parent));
@@ -180,29 +337,69 @@ bool XMLDoc::InsertElement(int32_t parent, int32_t after, const char16_t *name, 
     if (CharAt(p) == 0 || CharAt(p) == u'<') offset = p;
   }
 
-  std::u16string escaped = (data && *data) ? EscapeText(data, false) : std::u16string();
-  std::u16string element;
+  // The text that goes in: for an empty parent '>' CR LF first and its end
+  // tag after; for a parent without content CR LF first; then the element
+  // and its CR LF.  Written into room reckoned for the longest it can be
+  // (every character of data and values escaped, 6 for 1).
+  const std::u16string_view parentName = parentEmpty ? TagNameView(parent) : std::u16string_view();
+  const std::u16string_view dataText = data ? std::u16string_view(data) : std::u16string_view();
+  const size_t attributes = shape ? shape->Names().size() : 0;
+  size_t room = 16 + 2 * tagName.size() + 6 * dataText.size() + parentName.size();
+  for (size_t i = 0; i < attributes; ++i) room += 4 + shape->Names()[i].size() + 6 * values[i].size();
+  if (room > insertCapacity_) {
+    insertCapacity_ = room + room / 2;
+    insertText_.reset(new char16_t[insertCapacity_]);
+  }
+  Writer w{insertText_.get()};
+  if (parentEmpty) w.Put(u'>');
+  if (parentEmpty || parentBare) w.Put(kLineEnd);
   int32_t startTag, endTag, length;
   uint32_t flags = 0;
-  element.reserve(2 * tagName.size() + escaped.size() + 8);
-  element += u'<';
-  element += tagName;
-  if (!escaped.empty()) {
-    element += u'>';
-    element += escaped;
-    element += u"</";
-    element += tagName;
-    element += u'>';
-    startTag = n + 2;
+  const char16_t *const element = w.p;
+  w.Put(u'<');
+  w.Put(tagName);
+  // Attributes given with the element, each where SetAttributeAt would put
+  // it, with where its name starts (from the element's start).
+  int32_t nameAt[kFreshAttributes], nameLength[kFreshAttributes], named = 0;
+  for (size_t i = 0; i < attributes; ++i) {
+    const std::u16string &name = shape->Names()[i];
+    if (name.empty()) continue;
+    w.Put(u' ');
+    nameAt[named] = static_cast<int32_t>(w.p - element);
+    nameLength[named++] = static_cast<int32_t>(name.size());
+    w.Put(name);
+    w.Put(u'=');
+    w.Put(u'"');
+    w.PutEscaped(values[i], true);
+    w.Put(u'"');
+  }
+  const int32_t attributeLength = static_cast<int32_t>(w.p - element) - 1 - n;
+  if (!dataText.empty()) {
+    w.Put(u'>');
+    const char16_t *const before = w.p;
+    w.PutEscaped(dataText, false);
+    const int32_t escaped = static_cast<int32_t>(w.p - before);
+    w.Put(u'<');
+    w.Put(u'/');
+    w.Put(tagName);
+    w.Put(u'>');
+    startTag = n + 2 + attributeLength;
     endTag = n + 3;
-    length = 2 * n + 5 + static_cast<int32_t>(escaped.size());
+    length = 2 * n + 5 + escaped + attributeLength;
   } else {
-    element += u"/>";
-    startTag = length = n + 3;
+    w.Put(u'/');
+    w.Put(u'>');
+    startTag = length = n + 3 + attributeLength;
     endTag = 2;
     flags = kElementEmpty;
   }
-  element += kLineEnd;
+  w.Put(kLineEnd);
+  if (parentEmpty) {
+    w.Put(u'<');
+    w.Put(u'/');
+    w.Put(parentName);
+  }
+  const std::u16string_view inserted(insertText_.get(), static_cast<size_t>(w.p - insertText_.get()));
 
   int32_t index = TakeIndex();
   ElementRecord &r = Rec(index);
@@ -233,28 +430,25 @@ bool XMLDoc::InsertElement(int32_t parent, int32_t after, const char16_t *name, 
 
   int32_t delta;
   if (parentEmpty) {
-    std::u16string parentName = TagNameAt(parent);
-    std::u16string replacement;
-    replacement.reserve(element.size() + parentName.size() + 5);
-    replacement += u'>';
-    replacement += kLineEnd;
-    replacement += element;
-    replacement += u"</";
-    replacement += parentName;
-    ReplaceText(p.start + StartTagLength(p) - 2, 1, replacement);
-    delta = static_cast<int32_t>(replacement.size()) - 1;
-    SetTagLengths(p, StartTagLength(p) - 1, EndTagLength(p) + static_cast<int32_t>(parentName.size()) + 1);
+    const int32_t parentNameLength = static_cast<int32_t>(parentName.size());
+    ReplaceText(p.start + StartTagLength(p) - 2, 1, inserted);
+    delta = static_cast<int32_t>(inserted.size()) - 1;
+    SetTagLengths(p, StartTagLength(p) - 1, EndTagLength(p) + parentNameLength + 1);
     p.levelFlags &= ~kElementEmpty;
   } else if (parentBare) {
-    std::u16string insert(kLineEnd);
-    insert += element;
-    ReplaceText(ContentStart(p), 0, insert);
-    delta = static_cast<int32_t>(insert.size());
+    ReplaceText(ContentStart(p), 0, inserted);
+    delta = static_cast<int32_t>(inserted.size());
   } else {
-    ReplaceText(offset, 0, element);
-    delta = static_cast<int32_t>(element.size());
+    ReplaceText(offset, 0, inserted);
+    delta = static_cast<int32_t>(inserted.size());
   }
   AdjustOffsets(index, delta);
+  // A start tag the attribute search reads as its name and the attributes
+  // given here.
+  fresh_.index = IsPlainName(tagName) ? index : 0;
+  fresh_.count = named;
+  std::copy_n(nameAt, named, fresh_.nameAt);
+  std::copy_n(nameLength, named, fresh_.nameLength);
 
   if (asChild) {
     mainPos_ = parent;

@@ -1,6 +1,7 @@
 // navigate.cpp -- moving the position and reading names, attributes, data.
 #include <cstdlib>
 
+#include "xml/scan.h"
 #include "xml/xmldoc.h"
 
 namespace {
@@ -68,54 +69,128 @@ bool XMLDoc::StepOutOfElement() {
   return true;
 }
 
-std::u16string XMLDoc::TagNameAt(int32_t index) const {
+std::u16string_view XMLDoc::TagNameView(int32_t index) const {
   if (index <= 0 || index >= nextFree_) return {};
   TokenSpan token = TokenAt(Rec(index).start + 1);
   if (!NextToken(token)) return {};
-  return TokenText(token);
+  return TokenView(token);
 }
 
-std::u16string XMLDoc::AttributeAt(int32_t index, const char16_t *name) const {
+std::u16string XMLDoc::TagNameAt(int32_t index) const { return std::u16string(TagNameView(index)); }
+
+bool XMLDoc::TagNameIs(int32_t index, std::u16string_view name) const {
+  if (index <= 0 || index >= nextFree_) return name.empty();
+  const size_t at = static_cast<size_t>(Rec(index).start) + 1;
+  // A name of ordinary characters, compared in place: equal when the text
+  // has them and then a character that ends a token (a mismatch stops at
+  // the terminating NUL at the latest, since the name holds none).  A
+  // first character that is blank or a quote, or a name with characters
+  // that end tokens, goes the long way.
+  if (at <= doc_.size() && !name.empty()) {
+    const char16_t *p = doc_.c_str() + at;
+    const char16_t first = *p;
+    if (first > u' ' && first != u'"' && first != u'\'') {
+      size_t k = 0;
+      for (; k < name.size() && !xmlscan::EndsToken(name[k]); ++k)
+        if (p[k] != name[k]) return false;
+      if (k == name.size()) return xmlscan::EndsToken(p[k]);
+    }
+  }
+  return TagNameView(index) == name;
+}
+
+std::u16string_view XMLDoc::AttributeView(int32_t index, const char16_t *name, std::u16string &scratch) const {
   if (index <= 0 || index >= nextFree_ || !mainPos_ || !name) return {};
+  // The first attribute, when it has the plain name asked for, read in
+  // place: the tag name, the name, '=', and the quoted value, as the token
+  // search reads them.  Anything else goes to the search.
+  const size_t size = doc_.size(), at = static_cast<size_t>(Rec(index).start) + 1;
+  if (at < size) {
+    const char16_t *const text = doc_.c_str();
+    const char16_t *p = text + at;
+    if (!xmlscan::IsSpace(*p) && *p != u'"' && *p != u'\'' && !xmlscan::EndsToken(*p)) {
+      while (!xmlscan::EndsToken(*p)) ++p;
+      while (xmlscan::IsSpace(*p)) ++p;
+      size_t k = 0;
+      while (name[k] && p[k] == name[k] && xmlscan::InPlainName(p[k])) ++k;
+      if (k > 0 && !name[k] && xmlscan::EndsToken(p[k])) {
+        const char16_t *q = p + k;
+        while (xmlscan::IsSpace(*q)) ++q;
+        if (*q == u'=') {
+          ++q;
+          while (xmlscan::IsSpace(*q)) ++q;
+          const char16_t quote = *q;
+          if (quote == u'"' || quote == u'\'') {
+            const char16_t *close = xmlscan::FindStop(q + 1, text + size, quote, quote);
+            return UnescapeView(static_cast<int32_t>(q + 1 - text), static_cast<int32_t>(close - (q + 1)), scratch);
+          }
+        }
+      }
+    }
+  }
   TokenSpan token = TokenAt(Rec(index).start + 1);
   if (!FindAttributeToken(token, name)) return {};
   if (token.last < token.first) return {};
-  return UnescapeText(token.first, token.last - token.first + 1);
+  return UnescapeView(token.first, token.last - token.first + 1, scratch);
 }
 
-std::u16string XMLDoc::DataAt(int32_t index) const {
-  if (index <= 0 || index >= nextFree_) return {};
+std::u16string XMLDoc::AttributeAt(int32_t index, const char16_t *name) const {
+  std::u16string scratch;
+  return std::u16string(AttributeView(index, name, scratch));
+}
+
+std::u16string_view XMLDoc::OtherDataView(int32_t index, std::u16string &scratch) const {
   const ElementRecord &r = Rec(index);
-  if (r.firstChild || IsEmptyElement(r)) return {};
   int32_t contentStart = ContentStart(r);
   int32_t endTag = EndTagOffset(r);
   int32_t pos = contentStart;
-  while (pos < endTag && IsSpace(CharAt(pos))) ++pos;
+  if (pos >= 0 && endTag <= static_cast<int32_t>(doc_.size()))
+    pos = static_cast<int32_t>(xmlscan::SkipSpace(doc_.data() + pos, doc_.data() + endTag) - doc_.data());
+  else
+    while (pos < endTag && IsSpace(CharAt(pos))) ++pos;
   static constexpr std::u16string_view kOpen = u"<![CDATA[";
   if (CharAt(pos) == u'<' && endTag - pos > 11 && doc_.compare(static_cast<size_t>(pos), kOpen.size(), kOpen) == 0) {
     size_t close = doc_.find(u"]]>", static_cast<size_t>(pos) + kOpen.size());
     if (close != std::u16string::npos && close + 3 <= static_cast<size_t>(endTag)) {
       size_t from = static_cast<size_t>(pos) + kOpen.size();
-      return doc_.substr(from, close - from);
+      return std::u16string_view(doc_).substr(from, close - from);
     }
   }
-  return UnescapeText(contentStart, ContentLength(r));
+  return UnescapeView(contentStart, ContentLength(r), scratch);
+}
+
+std::u16string XMLDoc::DataAt(int32_t index) const {
+  std::u16string scratch;
+  return std::u16string(DataView(index, scratch));
 }
 
 std::u16string XMLDoc::UnescapeText(int32_t offset, int32_t length) const {
-  std::u16string out;
-  if (offset < 0 || length <= 0) return out;
+  std::u16string scratch;
+  return std::u16string(UnescapeView(offset, length, scratch));
+}
+
+std::u16string_view XMLDoc::UnescapeView(int32_t offset, int32_t length, std::u16string &scratch) const {
+  if (offset < 0 || length <= 0) return {};
   int32_t end = offset + length;
   if (static_cast<size_t>(end) > doc_.size()) end = static_cast<int32_t>(doc_.size());
-  out.reserve(static_cast<size_t>(end > offset ? end - offset : 0));
+  if (end <= offset) return {};
+  const char16_t *const text = doc_.data();
+  // Up to the first '&' the text is its own decoding.
+  // The text may be read through its terminator.
+  const char16_t *const limit = text + doc_.size() + 1;
+  const char16_t *amp = xmlscan::FindCharWithin(text + offset, text + end, limit, u'&');
+  if (amp == text + end) return std::u16string_view(text + offset, static_cast<size_t>(end - offset));
+  std::u16string &out = scratch;
+  out.assign(text + offset, amp);
   static constexpr std::u16string_view kNames[] = {u"lt;", u"amp;", u"gt;", u"apos;", u"quot;"};
   static constexpr char16_t kChars[] = {u'<', u'&', u'>', u'\'', u'"'};
-  int32_t i = offset;
+  int32_t i = static_cast<int32_t>(amp - text);
   while (i < end) {
     char16_t c = doc_[static_cast<size_t>(i)];
     if (c != u'&') {
-      out.push_back(c);
-      ++i;
+      const char16_t *next = xmlscan::FindCharWithin(text + i, text + end, limit, u'&');
+      out.append(text + i, next);
+      i = static_cast<int32_t>(next - text);
       continue;
     }
     if (CharAt(i + 1) == u'#') {

@@ -2,21 +2,12 @@
 #include <cstring>
 
 #include "platform/widestring.h"
+#include "xml/scan.h"
 #include "xml/xmldoc.h"
 
 namespace {
 
 bool IsSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
-
-bool IsTokenStop(char16_t c) {
-  switch (c) {
-    case u' ': case u'\t': case u'\n': case u'\r': case u'<': case u'>':
-    case u'=': case u'\\': case u'/': case u'?': case u'!':
-      return true;
-    default:
-      return false;
-  }
-}
 
 const char16_t *UnterminatedKind(bool doctype, int32_t type) {
   if (doctype || type == kNodeDoctype) return u"Doctype";
@@ -39,11 +30,11 @@ TokenSpan XMLDoc::TokenAt(int32_t next) const {
   return token;
 }
 
-std::u16string XMLDoc::TokenText(const TokenSpan &token) const {
+std::u16string_view XMLDoc::TokenView(const TokenSpan &token) const {
   if (token.last < token.first || token.first < 0) return {};
   size_t first = static_cast<size_t>(token.first);
   if (first >= doc_.size()) return {};
-  return doc_.substr(first, static_cast<size_t>(token.last - token.first + 1));
+  return std::u16string_view(doc_).substr(first, static_cast<size_t>(token.last - token.first + 1));
 }
 
 bool XMLDoc::TokenMatches(const TokenSpan &token, std::u16string_view name) const {
@@ -51,71 +42,147 @@ bool XMLDoc::TokenMatches(const TokenSpan &token, std::u16string_view name) cons
   if (static_cast<size_t>(count) > name.size()) return false;
   if (count > 0 && (token.first < 0 || static_cast<size_t>(token.first) + static_cast<size_t>(count) > doc_.size()))
     return false;
-  if (count > 0 && std::memcmp(doc_.data() + token.first, name.data(), sizeof(char16_t) * static_cast<size_t>(count)) != 0)
-    return false;
+  // Names are short: a loop beats a call.
+  const char16_t *text = doc_.data() + (count > 0 ? token.first : 0);
+  for (int32_t k = 0; k < count; ++k)
+    if (text[k] != name[static_cast<size_t>(k)]) return false;
   if (name.size() == static_cast<size_t>(count)) return true;
   char16_t c = name[static_cast<size_t>(count)];
   return c == u' ' || c == u'=' || c == u'/' || c == u'[';
 }
 
-bool XMLDoc::NextToken(TokenSpan &token) const {
+namespace {
+
+// NextToken's scan, inline for the attribute search's loop.
+#if defined(__GNUC__)
+[[gnu::always_inline]]
+#endif
+inline bool ScanToken(const std::u16string &doc, TokenSpan &token) {
   token.quoted = false;
-  token.text = &doc_;
-  int32_t pos = token.next;
-  while (IsSpace(CharAt(pos))) ++pos;
-  char16_t c = CharAt(pos);
-  if (c == 0) {
-    token.first = token.next = pos;
-    token.last = pos - 1;
+  token.text = &doc;
+  // Offsets outside the text read as its end, as CharAt reads them.
+  const int32_t size = static_cast<int32_t>(doc.size());
+  const char16_t *const text = doc.c_str();
+  const char16_t *const end = text + size;
+  const char16_t *p = token.next >= 0 && token.next <= size ? text + token.next : end;
+  while (xmlscan::IsSpace(*p)) ++p;
+  if (*p == 0) {
+    token.first = token.next = p == end && (token.next < 0 || token.next > size) ? token.next
+                                                                                   : static_cast<int32_t>(p - text);
+    token.last = token.first - 1;
     return false;
   }
+  const char16_t c = *p;
   if (c == u'"' || c == u'\'') {
     token.quoted = true;
-    token.first = pos + 1;
-    int32_t p = token.first;
-    while (CharAt(p) != 0 && CharAt(p) != c) ++p;
-    token.last = p - 1;
-    token.next = CharAt(p) == c ? p + 1 : p;
+    const char16_t *q = xmlscan::FindStop(p + 1, end, c, c);
+    token.first = static_cast<int32_t>(p + 1 - text);
+    token.last = static_cast<int32_t>(q - text) - 1;
+    token.next = static_cast<int32_t>(q - text) + (*q == c ? 1 : 0);
     return true;
   }
-  token.first = pos;
-  int32_t p = pos;
-  while (CharAt(p) != 0 && !IsTokenStop(CharAt(p))) ++p;
-  if (p == pos) p = pos + 1;  // a stop character is a token of its own
-  token.next = p;
-  token.last = p - 1;
+  const char16_t *q = p;
+  while (!xmlscan::EndsToken(*q)) ++q;
+  if (q == p) ++q;  // a stop character is a token of its own
+  token.first = static_cast<int32_t>(p - text);
+  token.next = static_cast<int32_t>(q - text);
+  token.last = token.next - 1;
   return true;
 }
 
+}  // namespace
+
+bool XMLDoc::NextToken(TokenSpan &token) const { return ScanToken(doc_, token); }
+
+// The tokens are scanned here from a pointer, and the token is filled only
+// when the search ends, with what NextToken would have left in it.
 bool XMLDoc::FindAttributeToken(TokenSpan &token, const char16_t *name) const {
-  if (!NextToken(token)) return false;  // the tag name
-  int32_t count = 0, nameAt = 0;
-  while (NextToken(token)) {
-    ++count;
-    if (!token.quoted) {
-      char16_t c = CharAt(token.first);
-      if (c == u'>' || c == u'/' || c == u'?') return false;
-      bool equals = token.last == token.first && c == u'=';
-      if (!equals && nameAt == 0 && count > 0) {
-        if (!name || !*name) return true;
-        if (TokenMatches(token, name)) nameAt = count;
-      }
-    } else if (nameAt != 0 && count == nameAt + 2) {
-      return true;
+  const char16_t *const text = doc_.c_str();
+  const char16_t *const end = text + doc_.size();
+  const char16_t *p;
+  if (token.next >= 0 && static_cast<size_t>(token.next) <= doc_.size()) {
+    // The tag name, passed over as NextToken would read it.
+    p = text + token.next;
+    while (xmlscan::IsSpace(*p)) ++p;
+    const char16_t c = *p;
+    if (c == 0) {
+      token.quoted = false;
+      token.text = &doc_;
+      token.first = token.next = static_cast<int32_t>(p - text);
+      token.last = token.first - 1;
+      return false;
     }
+    if (c == u'"' || c == u'\'') {
+      p = xmlscan::FindStop(p + 1, end, c, c);
+      if (*p == c) ++p;
+    } else {
+      const char16_t *q = p;
+      while (!xmlscan::EndsToken(*q)) ++q;
+      p = q == p ? p + 1 : q;
+    }
+  } else {
+    if (!ScanToken(doc_, token)) return false;  // outside the text: nothing to read
+    p = text + token.next;
   }
-  return false;
+  token.text = &doc_;
+  const std::u16string_view wanted = name ? std::u16string_view(name) : std::u16string_view();
+  auto leave = [&](const char16_t *first, const char16_t *next, const char16_t *last, bool quoted, bool found) {
+    token.first = static_cast<int32_t>(first - text);
+    token.last = static_cast<int32_t>(last - text);
+    token.next = static_cast<int32_t>(next - text);
+    token.quoted = quoted;
+    return found;
+  };
+  int32_t count = 0, nameAt = 0;
+  for (;;) {
+    while (xmlscan::IsSpace(*p)) ++p;
+    const char16_t c = *p;
+    if (c == 0) return leave(p, p, p - 1, false, false);
+    ++count;
+    if (c == u'"' || c == u'\'') {
+      const char16_t *q = xmlscan::FindStop(p + 1, end, c, c);
+      const char16_t *next = q + (*q == c ? 1 : 0);
+      if (nameAt != 0 && count == nameAt + 2) return leave(p + 1, next, q - 1, true, true);
+      p = next;
+      continue;
+    }
+    const char16_t *q = p;
+    while (!xmlscan::EndsToken(*q)) ++q;
+    if (q == p) ++q;  // a stop character is a token of its own
+    if (c == u'>' || c == u'/' || c == u'?') return leave(p, q, q - 1, false, false);
+    if (!(q == p + 1 && c == u'=') && nameAt == 0) {
+      if (wanted.empty()) return leave(p, q, q - 1, false, true);
+      // The name match rule: the token's characters begin the name, which
+      // then ends or goes on with ' ', '=', '/' or '['.
+      const size_t n = static_cast<size_t>(q - p);
+      if (n <= wanted.size()) {
+        size_t k = 0;
+        while (k < n && p[k] == wanted[k]) ++k;
+        if (k == n && (n == wanted.size() || wanted[n] == u' ' || wanted[n] == u'=' || wanted[n] == u'/' ||
+                       wanted[n] == u'['))
+          nameAt = count;
+      }
+    }
+    p = q;
+  }
 }
 
 int32_t XMLDoc::ParseNode(TokenSpan &token, NodeRecord &node) {
   node.start = token.next;
   node.flags = 0;
   node.name.clear();
+  node.nameAt = -1;
   if (CharAt(node.start) == 0) {
     node.length = 0;
     node.type = kNodeEndOfDoc;
     return kNodeEndOfDoc;
   }
+  if (ScanCommonNode(token, node)) return node.type;
+  return ScanOtherNode(token, node);
+}
+
+// Every node but the common ones, one character at a time.
+int32_t XMLDoc::ScanOtherNode(TokenSpan &token, NodeRecord &node) {
   int32_t type = -1;
   int32_t nameStart = 0;
   const char16_t *marker = nullptr;
@@ -266,6 +333,70 @@ int32_t XMLDoc::ParseNode(TokenSpan &token, NodeRecord &node) {
   return type;
 }
 
+// The nodes a document is made of -- start tags, end tags, text and the
+// whitespace between elements -- scanned by skipping runs of ordinary
+// characters.  The outcome (type, span, name, flags, the end tag's name in
+// the token, and the unterminated errors) is exactly that of the
+// character-by-character walk in ParseNode, which takes every other node.
+// False when the node is not one of these.
+bool XMLDoc::ScanCommonNode(TokenSpan &token, NodeRecord &node) {
+  const char16_t *const text = doc_.c_str();
+  const char16_t *const end = text + doc_.size();  // *end is the terminating NUL
+  const char16_t *const s = text + node.start;
+  int32_t type, last;
+  if (s[0] == u'<') {
+    const char16_t c = s[1];
+    const bool endTag = c == u'/';
+    if (!endTag && !((c >= u'A' && c <= u'Z') || c > 0x60)) return false;
+    // The name runs to a blank, '/' or '>'; the tag to the first '>',
+    // whatever stands between (quotes mean nothing to this scan).
+    const char16_t *const name = s + (endTag ? 2 : 1);
+    const char16_t *q = name;
+    while (!xmlscan::EndsName(*q)) ++q;
+    type = endTag ? kNodeEndTag : kNodeStartTag;
+    if (*q == 0) {
+      last = static_cast<int32_t>(q - text) - 1;
+      node.name = wstr::Format(u"%s at offset %d unterminated", UnterminatedKind(false, type), node.start);
+      type = kNodeError;
+    } else {
+      if (endTag) {
+        token.first = static_cast<int32_t>(name - text);
+        token.last = static_cast<int32_t>(q - text) - 1;
+      } else {
+        node.nameAt = static_cast<int32_t>(name - text);
+        node.nameLength = static_cast<int32_t>(q - name);
+      }
+      const char16_t *r = *q == u'>' ? q : xmlscan::FindStop(q, end, u'>', u'>');
+      if (*r == u'>') {
+        last = static_cast<int32_t>(r - text);
+        if (!endTag && r[-1] == u'/') node.flags |= kElementEmpty;
+      } else {
+        last = static_cast<int32_t>(r - text) - 1;
+        node.name = wstr::Format(u"%s at offset %d unterminated", UnterminatedKind(false, type), node.start);
+        type = kNodeError;
+      }
+    }
+  } else {
+    // Whitespace up to a '<' (or the end) is a whitespace node; anything
+    // else makes it text, which runs to the next '<' (not included) or '>'
+    // (included).
+    const char16_t *q = s;
+    type = kNodeWhitespace;
+    if (xmlscan::IsSpace(*q)) q = xmlscan::SkipSpace(q + 1, end);
+    if (*q == u'<' || *q == 0) {
+      last = static_cast<int32_t>(q - text) - 1;
+    } else {
+      type = kNodeText;
+      const char16_t *r = xmlscan::FindStop(q + 1, end, u'<', u'>');
+      last = static_cast<int32_t>(r - text) - (*r == u'>' ? 0 : 1);
+    }
+  }
+  token.next = last + 1;
+  node.length = token.next - node.start;
+  node.type = type;
+  return true;
+}
+
 int32_t XMLDoc::ParseElements(int32_t parentIndex, TokenSpan &token) {
   int32_t current = parentIndex;
   int32_t level = ElementLevel(Rec(parentIndex));
@@ -278,7 +409,13 @@ int32_t XMLDoc::ParseElements(int32_t parentIndex, TokenSpan &token) {
     return -1;
   };
 
+  const char16_t *const text = doc_.c_str();
+  const char16_t *const end = text + doc_.size();
   for (;;) {
+    // Text and whitespace leave no record and cannot fail: the run of them
+    // up to the next '<' (or the end) is passed over at once.
+    if (text[token.next] != u'<' && text[token.next] != 0)
+      token.next = static_cast<int32_t>(xmlscan::FindStop(text + token.next, end, u'<', u'<') - text);
     int32_t type = ParseNode(token, stack[top]);
     if (type == kNodeStartTag) {
       if (nextFree_ == capacity_) ReserveElements(0);
@@ -286,7 +423,8 @@ int32_t XMLDoc::ParseElements(int32_t parentIndex, TokenSpan &token) {
       const NodeRecord &node = stack[top];
       if (first == 0) first = n;
       else if (depth == 0)
-        return fail(wstr::Format(u"Element '%s' at offset %d is sibling to root", node.name.c_str(), node.start));
+        return fail(wstr::Format(u"Element '%s' at offset %d is sibling to root", std::u16string(NameOf(node)).c_str(),
+                                 node.start));
       ElementRecord &r = Rec(n);
       r.parent = current;
       r.nextSibling = 0;
@@ -327,19 +465,20 @@ int32_t XMLDoc::ParseElements(int32_t parentIndex, TokenSpan &token) {
       p.length = node.start - p.start + node.length;
       SetTagLengths(p, StartTagLength(p), node.length);
       --top;
-      if (TokenMatches(token, stack[top].name)) {
+      if (TokenMatches(token, NameOf(stack[top]))) {
         current = p.parent;
         --depth;
         --level;
         continue;
       }
       return fail(wstr::Format(u"End tag '%s' at offset %d does not match start tag '%s' at offset %d",
-                               TokenText(token).c_str(), EndTagOffset(p), stack[top].name.c_str(), p.start));
+                               TokenText(token).c_str(), EndTagOffset(p), std::u16string(NameOf(stack[top])).c_str(),
+                               p.start));
     } else if (type == kNodeError) {
       return fail(stack[top].name);
     } else if (type == kNodeEndOfDoc) {
       if (depth >= 1)
-        return fail(wstr::Format(u"Element '%s' at offset %d not ended", stack[top - 1].name.c_str(),
+        return fail(wstr::Format(u"Element '%s' at offset %d not ended", std::u16string(NameOf(stack[top - 1])).c_str(),
                                  stack[top - 1].start));
       if (first) return first;
       error_ = u"Root element not found";

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "xml/scan.h"
+
 XMLDoc::XMLDoc() { SetDoc(); }
 
 XMLDoc::XMLDoc(const char16_t *text) { SetDoc(text); }
@@ -19,7 +21,7 @@ XMLDoc::~XMLDoc() {
 }
 
 bool XMLDoc::SetDoc(const char16_t *text) {
-  if (text) doc_.assign(text);
+  if (text) doc_.assign(text, xmlscan::TextLength(text));
   else doc_.clear();
   error_.clear();
   return ParseDoc();
@@ -33,15 +35,10 @@ bool XMLDoc::SetDoc(std::u16string_view text) {
 
 bool XMLDoc::IsWellFormed() const { return segments_ && capacity_ > 0 && Rec(0).firstChild != 0; }
 
-char16_t XMLDoc::CharAt(int32_t offset) const {
-  // Past the end reads as the terminating NUL.
-  if (offset < 0 || static_cast<size_t>(offset) >= doc_.size()) return 0;
-  return doc_[static_cast<size_t>(offset)];
-}
-
 // The table grows by at most one segment per call, so that a huge request
 // never allocates more than 2 MiB at once; every segment but the last is
-// kept full.
+// kept full.  New records are not cleared: every field is written when a
+// record is taken into use, and a parse reserves far more than it fills.
 bool XMLDoc::ReserveElements(int32_t size) {
   if (size == 0) size = nextFree_ + nextFree_ / 2;
   if (capacity_ >= size) return true;
@@ -62,14 +59,14 @@ bool XMLDoc::ReserveElements(int32_t size) {
   }
   int32_t kept = capacity_ - lastSegment * kElementSegmentSize;
   if (newSegment > lastSegment && kept < kElementSegmentSize) {
-    auto *full = new ElementRecord[kElementSegmentSize]();
+    auto *full = new ElementRecord[kElementSegmentSize];
     if (segments_[lastSegment] && kept > 0)
       std::memcpy(full, segments_[lastSegment], sizeof(ElementRecord) * static_cast<size_t>(kept));
     delete[] segments_[lastSegment];
     segments_[lastSegment] = full;
   }
   int32_t count = size - newSegment * kElementSegmentSize;
-  auto *segment = new ElementRecord[static_cast<size_t>(count)]();
+  auto *segment = new ElementRecord[static_cast<size_t>(count)];
   if (newSegment == lastSegment) {
     if (segments_[lastSegment] && kept > 0)
       std::memcpy(segment, segments_[lastSegment], sizeof(ElementRecord) * static_cast<size_t>(kept));
@@ -82,6 +79,7 @@ bool XMLDoc::ReserveElements(int32_t size) {
 
 bool XMLDoc::ParseDoc() {
   Rewind();
+  fresh_.index = 0;
   ClearSavedPositions();
   positionStack_.clear();
   nextFree_ = 1;

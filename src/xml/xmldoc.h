@@ -21,9 +21,13 @@
 #define VOLNEDA_XML_XMLDOC_H
 
 #include <cstdint>
+#include <initializer_list>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "xml/scan.h"
 
 // One element, eight 32-bit words.
 struct ElementRecord {
@@ -78,6 +82,10 @@ struct NodeRecord {
   int32_t length = 0;
   uint32_t flags = 0;  // bit 16: a start tag that ends in "/>"
   std::u16string name; // tag name, processing instruction target, or error message
+  // A start tag's name where it stands in the text, instead of a copy in
+  // name (nameAt -1: the name is in name).
+  int32_t nameAt = -1;
+  int32_t nameLength = 0;
 };
 
 // The scanner's cursor.  last < first means an empty token.
@@ -123,6 +131,12 @@ class XMLDoc {
   int32_t GetElementCapacity() const { return capacity_; }
   // Number of elements + 1.
   int32_t GetNextFreeIndex() const { return nextFree_; }
+  // Room for a text of this many characters, for a builder that knows
+  // roughly how long its document will be (the text grows as needed
+  // anyway).
+  void ReserveText(size_t length) {
+    if (length > doc_.capacity()) doc_.reserve(length);
+  }
   // Record at an index below GetNextFreeIndex() (0 = the document record).
   const ElementRecord &Record(int32_t index) const { return Rec(index); }
 
@@ -169,6 +183,35 @@ class XMLDoc {
   // empty for an empty element or one with child elements.
   std::u16string GetChildData() const { return DataAt(childPos_); }
   std::u16string DataAt(int32_t index) const;
+  // The same readings without a copy: a view of the text itself when it
+  // needs no decoding, else of scratch, which then holds the decoded
+  // characters.  A view lasts until the next edit or parse of the document
+  // (or the next use of scratch).
+  std::u16string_view TagNameView(int32_t index) const;
+  // TagNameView(index) == name, without scanning past the name.
+  bool TagNameIs(int32_t index, std::u16string_view name) const;
+  // FindChildElement(null) again and again until the child's tag name is
+  // exactly name (case-sensitive): true then; false when the children run
+  // out, with the position on the last child.
+  inline bool FindChildNamed(std::u16string_view name);
+  std::u16string_view AttributeView(int32_t index, const char16_t *name, std::u16string &scratch) const;
+  std::u16string_view DataView(int32_t index, std::u16string &scratch) const {
+    if (index <= 0 || index >= nextFree_) return {};
+    const ElementRecord &r = Rec(index);
+    if (r.firstChild || IsEmptyElement(r)) return {};
+    // The usual data, taken here: it starts with neither a blank nor '<'
+    // (so it is no CDATA section) and holds no '&' (so it is its own
+    // decoding).
+    const int32_t contentStart = ContentStart(r), endTag = EndTagOffset(r);
+    if (contentStart >= 0 && contentStart < endTag && static_cast<size_t>(endTag) <= doc_.size()) {
+      const char16_t *const text = doc_.data();
+      const char16_t c = text[contentStart];
+      if (c != u'<' && !xmlscan::IsSpace(c) &&
+          xmlscan::FindCharWithin(text + contentStart, text + endTag, text + doc_.size() + 1, u'&') == text + endTag)
+        return std::u16string_view(text + contentStart, static_cast<size_t>(endTag - contentStart));
+    }
+    return OtherDataView(index, scratch);
+  }
 
   // ---- Editing ---------------------------------------------------------
   // Sets or adds an attribute of the element at index (requires a main
@@ -197,14 +240,41 @@ class XMLDoc {
   bool AddChildElement(const std::u16string &name, const std::u16string &data = {}) {
     return AddChildElement(name.c_str(), data.c_str());
   }
+  // An element name and the names of its attributes, in order, checked
+  // once for the AddChildElement below: whether all of them are plain (the
+  // attribute search reads each as one token equal to itself alone) and the
+  // attribute names all differ.  An attribute with an empty name is left
+  // out, as SetAttributeAt refuses it.
+  class ElementShape {
+   public:
+    ElementShape(std::u16string_view element, std::initializer_list<std::u16string_view> attributes)
+        : ElementShape(element, attributes.begin(), attributes.size()) {}
+    ElementShape(std::u16string_view element, const std::u16string_view *attributes, size_t count);
+    const std::u16string &Element() const { return element_; }
+    const std::vector<std::u16string> &Names() const { return names_; }
+    // One insertion gives the same text and table as the steps.
+    bool Whole() const { return whole_; }
+
+   private:
+    std::u16string element_;
+    std::vector<std::u16string> names_;
+    bool whole_ = false;
+  };
+  // AddChildElement(shape's element, data) and then SetAttributeAt on the
+  // new child with each of the shape's names and values[i] in order (a
+  // value ends at a NUL): the same text and table, made as one insertion
+  // when the shape is whole.  False when the child cannot be added.
+  bool AddChildElement(const ElementShape &shape, const char16_t *data, const std::u16string_view *values);
 
   // ---- Text helpers ----------------------------------------------------
   // '<', '&', '>' become entities; for attribute values also both quotes.
   static std::u16string EscapeText(std::u16string_view text, bool forAttribute);
   static std::u16string EscapeText(const char16_t *text, bool forAttribute);
+  static void AppendEscaped(std::u16string &out, std::u16string_view text, bool forAttribute);
   // Decodes the five entities and character references in a span of the
   // document text.
   std::u16string UnescapeText(int32_t offset, int32_t length) const;
+  std::u16string_view UnescapeView(int32_t offset, int32_t length, std::u16string &scratch) const;
 
   // ---- Scanner ---------------------------------------------------------
   // Next token from token.next (whitespace skipped, quoted strings whole).
@@ -212,7 +282,8 @@ class XMLDoc {
   // With token.next just after a start tag's '<': finds the quoted value of
   // the named attribute (null or empty name: the first attribute name).
   bool FindAttributeToken(TokenSpan &token, const char16_t *name) const;
-  std::u16string TokenText(const TokenSpan &token) const;
+  std::u16string TokenText(const TokenSpan &token) const { return std::u16string(TokenView(token)); }
+  std::u16string_view TokenView(const TokenSpan &token) const;
   // A token names `name` when its characters begin the name and the name
   // then ends or goes on with ' ', '=', '/' or '['.
   bool TokenMatches(const TokenSpan &token, std::u16string_view name) const;
@@ -221,17 +292,32 @@ class XMLDoc {
  private:
   ElementRecord &Rec(int32_t index) { return segments_[index >> 16][index & 0xFFFF]; }
   const ElementRecord &Rec(int32_t index) const { return segments_[index >> 16][index & 0xFFFF]; }
-  char16_t CharAt(int32_t offset) const;
+  // Past either end reads as the terminating NUL.
+  char16_t CharAt(int32_t offset) const {
+    return static_cast<size_t>(offset) < doc_.size() ? doc_[static_cast<size_t>(offset)] : char16_t(0);
+  }
 
   bool ParseDoc();
   int32_t ParseElements(int32_t parentIndex, TokenSpan &token);
   int32_t ParseNode(TokenSpan &token, NodeRecord &node);
+  bool ScanCommonNode(TokenSpan &token, NodeRecord &node);
+  int32_t ScanOtherNode(TokenSpan &token, NodeRecord &node);
+  std::u16string_view NameOf(const NodeRecord &node) const {
+    return node.nameAt >= 0 ? std::u16string_view(doc_).substr(static_cast<size_t>(node.nameAt),
+                                                               static_cast<size_t>(node.nameLength))
+                            : std::u16string_view(node.name);
+  }
   void ClearSavedPositions();
+  std::u16string_view OtherDataView(int32_t index, std::u16string &scratch) const;
 
   int32_t FindCandidate(int32_t from, const char16_t *name) const;
   int32_t TakeIndex();
-  bool InsertElement(int32_t parent, int32_t after, const char16_t *name, const char16_t *data, bool asChild);
+  bool InsertElement(int32_t parent, int32_t after, const char16_t *name, const char16_t *data, bool asChild,
+                     const ElementShape *shape = nullptr, const std::u16string_view *values = nullptr);
   void ReplaceText(int32_t offset, int32_t count, std::u16string_view text);
+  // Room for count characters at offset, the text growing as ReplaceText
+  // grows it; the caller writes them.
+  char16_t *OpenGap(int32_t offset, size_t count);
   void AdjustOffsets(int32_t index, int32_t delta);
 
   std::u16string doc_;
@@ -248,6 +334,76 @@ class XMLDoc {
     int32_t parent, main, child;
   };
   std::vector<Position> positionStack_;
+  // The element the last AddElement or AddChildElement made, while its
+  // start tag holds a plain tag name and then only the attributes set on
+  // it since (where each name starts, from the element's start): the
+  // attribute search on it needs no scan.  Index 0 when there is none.
+  static constexpr int32_t kFreshAttributes = 16;
+  struct FreshElement {
+    int32_t index = 0;
+    int32_t count = 0;
+    int32_t nameAt[kFreshAttributes];
+    int32_t nameLength[kFreshAttributes];
+  };
+  FreshElement fresh_;
+  bool FreshHasAttribute(std::u16string_view name) const;
+  std::u16string scratch_;  // text being put together for an edit
+  std::unique_ptr<char16_t[]> insertText_;  // the same for an added element, written through a pointer
+  size_t insertCapacity_ = 0;
 };
+
+// Inline: the walks of the exported reader take a step per call.
+inline bool XMLDoc::FindChildNamed(std::u16string_view name) {
+  const size_t size = doc_.size();
+  for (;;) {
+    // The step FindChildElement(null) takes under a main element, done
+    // here without the call; with no main element it is taken there.
+    const ElementRecord *child;
+    if (mainPos_) {
+      const int32_t next = childPos_ ? Rec(childPos_).nextSibling : Rec(mainPos_).firstChild;
+      if (!next) return false;
+      child = &Rec(next);
+      childPos_ = next;
+      // A child of main leaves main and parent as they are (the position
+      // always reads parent -> main -> child); only a table that said
+      // otherwise would move them.
+      if (child->parent != mainPos_) {
+        mainPos_ = child->parent;
+        parentPos_ = Rec(mainPos_).parent;
+      }
+    } else if (FindChildElement(nullptr)) {
+      child = &Rec(childPos_);
+    } else {
+      return false;
+    }
+    // The tag name compared in place, as TagNameIs compares it: equal when
+    // the text has the name's characters, none of them one that ends a
+    // token, and then one that does.  A first character that is blank or a
+    // quote, or a name character that ends tokens, goes the long way.
+    const size_t at = static_cast<size_t>(child->start) + 1;
+    if (!name.empty() && at + name.size() <= size) {
+      const char16_t *p = doc_.data() + at;
+      if (*p > u' ' && *p != u'"' && *p != u'\'') {
+        size_t k = 0;
+        while (k < name.size() && p[k] == name[k] && !xmlscan::EndsToken(p[k])) ++k;
+        if (k == name.size()) {
+          if (!xmlscan::EndsToken(p[k])) continue;
+#if defined(__GNUC__)
+          // A walk goes on with the text after this element: ask for it a
+          // few elements ahead, which large documents need from memory.
+          const size_t after = static_cast<size_t>(child->start) + static_cast<size_t>(child->length);
+          if (after + 2144 < size) {
+            __builtin_prefetch(doc_.data() + after + 2048);
+            __builtin_prefetch(doc_.data() + after + 2144);
+          }
+#endif
+          return true;
+        }
+        if (p[k] != name[k]) continue;
+      }
+    }
+    if (TagNameIs(childPos_, name)) return true;
+  }
+}
 
 #endif

@@ -1,6 +1,8 @@
 // xmlreader.cpp -- the exported flat interface over XMLDoc.  A handle is the
 // address of a cell holding the document; each handle owns its document,
 // position and saved positions.
+#include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "volneda.h"
@@ -14,12 +16,16 @@ const char16_t *In(const VOLNEDA_WCHAR *text) { return reinterpret_cast<const ch
 
 // At most size - 1 units of the value, NULs up to size - 1, then the
 // terminator: the buffer is always terminated within its size.
-void CopyPadded(const std::u16string &value, VOLNEDA_WCHAR *buffer, int32_t size) {
+void CopyPadded(std::u16string_view value, VOLNEDA_WCHAR *buffer, int32_t size) {
   if (!buffer || size <= 0) return;
   size_t room = static_cast<size_t>(size) - 1;
   size_t count = value.size() < room ? value.size() : room;
-  for (size_t i = 0; i < count; ++i) buffer[i] = static_cast<VOLNEDA_WCHAR>(value[i]);
-  for (size_t i = count; i <= room; ++i) buffer[i] = 0;
+  // Values are mostly short: four units at a time, without a call.
+  static_assert(sizeof(VOLNEDA_WCHAR) == sizeof(char16_t), "UTF-16 units");
+  size_t i = 0;
+  for (; i + 4 <= count; i += 4) std::memcpy(buffer + i, value.data() + i, 4 * sizeof(char16_t));
+  for (; i < count; ++i) buffer[i] = static_cast<VOLNEDA_WCHAR>(value[i]);
+  std::fill(buffer + count, buffer + room + 1, VOLNEDA_WCHAR(0));
 }
 
 const char16_t *MemTypeName(int32_t code) {
@@ -73,9 +79,8 @@ VOLNEDA_API int32_t VOLNEDA_CALL XMLreader_GetElement(XMLREADER_HANDLE handle) {
   try {
     XMLDoc *doc = Doc(handle);
     if (!doc || !doc->FindElement(nullptr)) return 0;
-    std::u16string name = doc->GetTagName();
-    if (name == u"IdentifyTags") return 1;
-    if (name == u"ReadTags") return 2;
+    if (doc->TagNameIs(doc->GetMainPosition(), u"IdentifyTags")) return 1;
+    if (doc->TagNameIs(doc->GetMainPosition(), u"ReadTags")) return 2;
   } catch (...) {
   }
   return 0;
@@ -86,8 +91,9 @@ VOLNEDA_API VOLNEDA_BOOL VOLNEDA_CALL XMLreader_FindTag(XMLREADER_HANDLE handle,
     XMLDoc *doc = Doc(handle);
     if (!doc) return 0;
     std::u16string_view wanted = id ? std::u16string_view(In(id)) : std::u16string_view();
+    std::u16string scratch;
     while (doc->FindChildElement(u"Tag"))
-      if (doc->GetChildAttribute(u"ID") == wanted) return 1;
+      if (doc->AttributeView(doc->GetChildPosition(), u"ID", scratch) == wanted) return 1;
   } catch (...) {
   }
   return 0;
@@ -98,8 +104,7 @@ VOLNEDA_API VOLNEDA_BOOL VOLNEDA_CALL XMLreader_FindChildElement(XMLREADER_HANDL
     XMLDoc *doc = Doc(handle);
     if (!doc) return 0;
     std::u16string_view wanted = name ? std::u16string_view(In(name)) : std::u16string_view();
-    while (doc->FindChildElement(nullptr))
-      if (doc->GetChildTagName() == wanted) return 1;
+    return doc->FindChildNamed(wanted) ? 1 : 0;
   } catch (...) {
   }
   return 0;
@@ -109,7 +114,9 @@ VOLNEDA_API void VOLNEDA_CALL XMLreader_GetAttribute(XMLREADER_HANDLE handle, co
                                                      VOLNEDA_WCHAR *buffer, int32_t size) {
   try {
     XMLDoc *doc = Doc(handle);
-    CopyPadded(doc ? doc->GetAttribute(In(name)) : std::u16string(), buffer, size);
+    std::u16string scratch;
+    CopyPadded(doc ? doc->AttributeView(doc->GetMainPosition(), In(name), scratch) : std::u16string_view(), buffer,
+               size);
   } catch (...) {
   }
 }
@@ -119,7 +126,8 @@ VOLNEDA_API VOLNEDA_BOOL VOLNEDA_CALL XMLreader_GetChildAttribute(XMLREADER_HAND
   try {
     XMLDoc *doc = Doc(handle);
     if (!doc) return 0;
-    std::u16string value = doc->GetChildAttribute(In(name));
+    std::u16string scratch;
+    std::u16string_view value = doc->AttributeView(doc->GetChildPosition(), In(name), scratch);
     if (value.empty()) return 0;
     CopyPadded(value, buffer, size);
     return 1;
@@ -131,7 +139,8 @@ VOLNEDA_API VOLNEDA_BOOL VOLNEDA_CALL XMLreader_GetChildAttribute(XMLREADER_HAND
 VOLNEDA_API void VOLNEDA_CALL XMLreader_GetChildData(XMLREADER_HANDLE handle, VOLNEDA_WCHAR *buffer, int32_t size) {
   try {
     XMLDoc *doc = Doc(handle);
-    CopyPadded(doc ? doc->GetChildData() : std::u16string(), buffer, size);
+    std::u16string scratch;
+    CopyPadded(doc ? doc->DataView(doc->GetChildPosition(), scratch) : std::u16string_view(), buffer, size);
   } catch (...) {
   }
 }
