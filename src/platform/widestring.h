@@ -58,6 +58,26 @@ inline size_t CopyOut(std::u16string_view s, VOLNEDA_WCHAR *buffer, int64_t capa
 // Decimal text of a signed integer.
 std::u16string FromInt(long long value);
 
+// The "%d" text of a 32-bit value in a buffer of its own, without an
+// allocation (documents are built from thousands of these); text is
+// terminated right after view.
+struct Decimal {
+  explicit Decimal(int32_t value) {
+    char16_t *p = text + kSize;
+    *--p = 0;
+    int64_t v = value < 0 ? -static_cast<int64_t>(value) : value;
+    do {
+      *--p = static_cast<char16_t>(u'0' + v % 10);
+      v /= 10;
+    } while (v);
+    if (value < 0) *--p = u'-';
+    view = std::u16string_view(p, static_cast<size_t>(text + kSize - 1 - p));
+  }
+  static constexpr int kSize = 12;  // "-2147483648" and the terminator
+  char16_t text[kSize];
+  std::u16string_view view;
+};
+
 }  // namespace wstr
 
 #endif

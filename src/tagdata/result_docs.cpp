@@ -98,23 +98,7 @@ void StartDoc(ReaderContext *context, XMLDoc &doc, const char16_t *root, uint32_
                      wstr::Format(u"%d.%d", static_cast<int>(v.major), static_cast<int>(v.minor)));
 }
 
-// A Tag element for tag t, as the child of the root.
-// The decimal text of a number ("%d").
-struct Decimal {
-  explicit Decimal(int32_t value) {
-    char16_t *p = text + sizeof text / sizeof text[0];
-    *--p = 0;
-    int64_t v = value < 0 ? -static_cast<int64_t>(value) : value;
-    do {
-      *--p = static_cast<char16_t>(u'0' + v % 10);
-      v /= 10;
-    } while (v);
-    if (value < 0) *--p = u'-';
-    view = std::u16string_view(p, static_cast<size_t>(text + sizeof text / sizeof text[0] - 1 - p));
-  }
-  char16_t text[12];
-  std::u16string_view view;
-};
+using wstr::Decimal;
 
 // The wide texts of one Field or Tag element, alive together while its
 // attributes are handed over.

@@ -187,17 +187,8 @@ bool XMLDoc::SetAttributeAt(int32_t index, const char16_t *name, const char16_t 
 }
 
 bool XMLDoc::SetAttributeAt(int32_t index, const char16_t *name, int32_t value) {
-  // The "%d" text of the value.
-  char16_t digits[12];
-  char16_t *p = digits + sizeof digits / sizeof digits[0];
-  *--p = 0;
-  int64_t v = value < 0 ? -static_cast<int64_t>(value) : value;
-  do {
-    *--p = static_cast<char16_t>(u'0' + v % 10);
-    v /= 10;
-  } while (v);
-  if (value < 0) *--p = u'-';
-  return SetAttributeAt(index, name, p);
+  const wstr::Decimal digits(value);
+  return SetAttributeAt(index, name, digits.view.data());
 }
 
 bool XMLDoc::SetDataAt(int32_t index, const char16_t *text, bool asCData) {
