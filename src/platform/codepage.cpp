@@ -9,12 +9,12 @@
 #include <emmintrin.h>
 #define VOLNEDA_CODEPAGE_VECTORS 1
 #endif
-// AddressSanitizer would take an aligned whole-vector read that passes the
-// terminator for an overflow.
-#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer and ThreadSanitizer would take an aligned whole-vector
+// read that passes the terminator for an overflow.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define VOLNEDA_CODEPAGE_NO_OVERREAD 1
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 #define VOLNEDA_CODEPAGE_NO_OVERREAD 1
 #endif
 #endif

@@ -18,12 +18,13 @@
 #define VOLNEDA_SCAN_VECTORS 1
 #endif
 
-// AddressSanitizer would take the aligned whole-vector reads of TextLength,
-// which may pass the terminator within its 16 bytes, for overflows.
-#if defined(__SANITIZE_ADDRESS__)
+// AddressSanitizer and ThreadSanitizer would take the aligned whole-vector
+// reads of TextLength, which may pass the terminator within its 16 bytes,
+// for overflows (memcheck accepts them: they never cross a page).
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define VOLNEDA_SCAN_NO_OVERREAD 1
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 #define VOLNEDA_SCAN_NO_OVERREAD 1
 #endif
 #endif
