@@ -192,6 +192,13 @@ class ConsoleServer {
       Reply(res, 401, {{"error", "the access token that volneda serve printed at start is needed"}});
       return false;
     }
+    // The API reads with GET and changes with POST; any other method is
+    // refused before it reaches a route (and before it reads a body).
+    if (req.method != "GET" && req.method != "HEAD" && req.method != "POST") {
+      res.set_header("Allow", "GET, HEAD, POST");
+      Reply(res, 405, {{"error", "this console answers GET, HEAD and POST only"}});
+      return false;
+    }
     if (req.method == "POST") {
       std::string origin = req.get_header_value("Origin");
       if (!origin.empty() && origin != "http://" + host) {
