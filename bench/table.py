@@ -35,10 +35,10 @@ def load(path):
     for b in data["benchmarks"]:
         if b.get("run_type") == "aggregate" or b.get("error_occurred"):
             continue
-        parts = b["run_name"].split("/")
-        if len(parts) < 3:
+        fields = b["run_name"].split("/")
+        if len(fields) < 3:
             continue
-        key = (parts[0], parts[1], int(parts[2]))
+        key = (fields[0], fields[1], int(fields[2]))
         scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}[b.get("time_unit", "ns")]
         # One thread's work is timed by its CPU time, which a busy machine
         # disturbs far less than the wall clock; work across threads
