@@ -173,10 +173,9 @@ def _attr(value):
     return _escape(value, {'"': "&quot;"})
 
 
-def _config_path(config):
+def _config_path(path):
     # The library completes a bare template file name with the reader list's
     # directory; a bare list name has none to give, so it goes as ./NAME.
-    path = config or os.environ.get("RF_RFID_CONFIG") or "rfconfig.ini"
     if "/" not in path and "\\" not in path:
         path = "./" + path
     return path
@@ -208,7 +207,7 @@ class _Context:
         self.config = config or os.environ.get("RF_RFID_CONFIG") or "rfconfig.ini"
         self.on_status = on_status
         self.handle = ctypes.c_void_p()
-        lib.VOLNEDA_StartAll(ctypes.byref(self.handle), text_in(_config_path(config)))
+        lib.VOLNEDA_StartAll(ctypes.byref(self.handle), text_in(_config_path(self.config)))
         lib.StartDispatcher(self.handle)
         self.cond = threading.Condition()
         self.posted = self.seen = 0

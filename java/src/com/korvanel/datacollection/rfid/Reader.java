@@ -49,7 +49,7 @@ public final class Reader implements AutoCloseable {
     private static final long FLUSH_LIMIT_MS = 2000;
 
     private final int handle;
-    private final String config;
+    private final String config;  // the reader list as found: given, RF_RFID_CONFIG or rfconfig.ini
     private final StatusListener listener;
     private final Thread statusThread;
     private final Object lock = new Object();
@@ -59,14 +59,17 @@ public final class Reader implements AutoCloseable {
     private boolean closed;
     private String name;
     private String lastDocument = "";
+    private DocumentBuilder builder;  // made on the first result document, used under lock
 
     private Reader(String config, StatusListener listener) {
-        this.config = config == null ? "" : config;
+        String env = System.getenv("RF_RFID_CONFIG");
+        if (config != null && !config.isEmpty()) this.config = config;
+        else this.config = env != null && !env.isEmpty() ? env : "rfconfig.ini";
         this.listener = listener;
         // The library completes a bare template file name with the reader
         // list's directory; a bare list name has none to give, so it goes as
         // ./NAME (the same file).
-        String path = configName();
+        String path = this.config;
         if (path.indexOf('/') < 0 && path.indexOf('\\') < 0) path = "./" + path;
         int[] h = {0};
         VOLNEDAProxy.VOLNEDA_StartAll(h, path);
@@ -143,16 +146,10 @@ public final class Reader implements AutoCloseable {
         List<String> names = new ArrayList<>();
         String[] n = {""};
         int r = VOLNEDAProxy.VOLNEDA_FindFirstReader(handle, n, 0);
-        if (r != 0) throw failure("list the readers of " + configName(), r);
+        if (r != 0) throw failure("list the readers of " + config, r);
         do names.add(n[0]);
         while (VOLNEDAProxy.VOLNEDA_FindNextReader(handle, n) == 0);
         return names;
-    }
-
-    private String configName() {
-        if (!config.isEmpty()) return config;
-        String env = System.getenv("RF_RFID_CONFIG");
-        return env != null && !env.isEmpty() ? env : "rfconfig.ini";
     }
 
     private void openReader(String readerName) {
@@ -163,9 +160,9 @@ public final class Reader implements AutoCloseable {
         if (r != 0) {
             String held;
             try {
-                held = "the reader list " + configName() + " holds " + String.join(", ", list());
+                held = "the reader list " + config + " holds " + String.join(", ", list());
             } catch (ReaderException e) {
-                held = "the reader list " + configName() + " cannot be read";
+                held = "the reader list " + config + " cannot be read";
             }
             // An open that failed after the driver opened the reader leaves
             // it open; this releases it.
@@ -465,16 +462,18 @@ public final class Reader implements AutoCloseable {
 
     // ---- Result documents -------------------------------------------------
 
-    private static List<Tag> parse(String xml) {
+    private List<Tag> parse(String xml) {
         if (xml.isEmpty()) return Collections.emptyList();
         Element root;
         try {
-            DocumentBuilderFactory f = DocumentBuilderFactory.newInstance();
-            f.setFeature(XMLConstants.FEATURE_SECURE_PROCESSING, true);
-            f.setFeature("http://apache.org/xml/features/disallow-doctype-decl", true);
-            DocumentBuilder b = f.newDocumentBuilder();
-            b.setErrorHandler(new DefaultHandler());
-            Document d = b.parse(new InputSource(new StringReader(xml)));
+            if (builder == null) {
+                DocumentBuilderFactory f = DocumentBuilderFactory.newInstance();
+                f.setFeature(XMLConstants.FEATURE_SECURE_PROCESSING, true);
+                f.setFeature("http://apache.org/xml/features/disallow-doctype-decl", true);
+                builder = f.newDocumentBuilder();
+                builder.setErrorHandler(new DefaultHandler());
+            }
+            Document d = builder.parse(new InputSource(new StringReader(xml)));
             root = d.getDocumentElement();
         } catch (ParserConfigurationException | SAXException | IOException e) {
             throw new IllegalStateException("the result document cannot be read: " + e.getMessage(), e);

@@ -1,7 +1,5 @@
 package com.korvanel.datacollection.rfid;
 
-import java.util.ArrayList;
-import java.util.List;
 
 /**
  * A WriteTags request, built step by step: choose the tags, then give the
@@ -44,8 +42,7 @@ public final class WriteRequest {
         }
     }
 
-    private final StringBuilder xml = new StringBuilder();
-    private final List<String> groups = new ArrayList<>();
+    private final StringBuilder xml = new StringBuilder();  // the groups, the last one without its end tag
     private boolean open;
 
     /** Creates an empty request. */
@@ -137,10 +134,7 @@ public final class WriteRequest {
      * @return the WriteTags document
      */
     public String toXml() {
-        StringBuilder doc = new StringBuilder("<WriteTags>");
-        for (String g : groups) doc.append(g);
-        if (open) doc.append(xml).append("</Tag>");
-        return doc.append("</WriteTags>").toString();
+        return "<WriteTags>" + xml + (open ? "</Tag>" : "") + "</WriteTags>";
     }
 
     /**
@@ -154,8 +148,7 @@ public final class WriteRequest {
     }
 
     private WriteRequest start(String attributes) {
-        if (open) groups.add(xml.append("</Tag>").toString());
-        xml.setLength(0);
+        if (open) xml.append("</Tag>");
         xml.append("<Tag").append(attributes).append('>');
         open = true;
         return this;
