@@ -47,6 +47,10 @@ std::string StatusLine(const StatusMessage &m) {
   return line + "\n";
 }
 
+std::string Dump(const nlohmann::ordered_json &j, int indent) {
+  return j.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+}
+
 std::string Columns(const std::vector<std::vector<std::string>> &rows, const std::string &indent) {
   std::vector<size_t> width;
   for (const auto &row : rows)

@@ -28,6 +28,10 @@ std::string DocTable(const ResultDoc &doc);
 // values of fields whose DataType is Int are numbers.
 nlohmann::ordered_json DocJson(const ResultDoc &doc);
 
+// JSON text on one line (indent -1) or indented; text that is not UTF-8
+// becomes U+FFFD instead of failing.
+std::string Dump(const nlohmann::ordered_json &j, int indent = -1);
+
 std::string EventLine(const TagEvent &e);
 nlohmann::ordered_json EventJson(const TagEvent &e);
 // The watch's table: every tag seen, with its mark for the latest round.

@@ -1,14 +1,9 @@
 #include "hints.h"
 
-#include <cctype>
+#include "text.h"
 
 namespace cli {
 namespace {
-
-std::string Lower(std::string s) {
-  for (char &c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "console.h"
+#include "text.h"
 #include "tool.h"
 
 namespace {
@@ -18,12 +19,6 @@ using cli::kExitUsage;
 int Usage(const std::string &problem) {
   cli::Emit(stderr, "volneda: " + problem + "\nTry 'volneda --help'.\n");
   return kExitUsage;
-}
-
-bool Number(const std::string &text, long &out) {
-  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 9) return false;
-  out = std::strtol(text.c_str(), nullptr, 10);
-  return true;
 }
 
 }  // namespace
@@ -80,9 +75,9 @@ int main(int argc, char **argv) {
       else return Usage("unknown format '" + v + "' (table, xml or json)");
       opt.formatGiven = true;
     } else if (name == "--interval") {
-      if (!take(v) || !Number(v, opt.interval)) return Usage("--interval needs a number of milliseconds");
+      if (!take(v) || !cli::ParseCount(v, opt.interval)) return Usage("--interval needs a number of milliseconds");
     } else if (name == "--count") {
-      if (!take(v) || !Number(v, opt.count)) return Usage("--count needs a number of rounds");
+      if (!take(v) || !cli::ParseCount(v, opt.count)) return Usage("--count needs a number of rounds");
     } else if (name == "--listen") {
       if (!take(opt.listen)) return Usage("--listen needs ADDR:PORT");
     } else if (name == "--inline") {

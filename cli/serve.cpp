@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "console.h"
+#include "format.h"
 #include "text.h"
 #include "tool.h"
 #include "web_console.h"
@@ -96,7 +97,7 @@ std::string CookieValue(const httplib::Request &req, const std::string &name) {
 
 void Reply(httplib::Response &res, int status, const Json &j) {
   res.status = status;
-  res.set_content(j.dump(-1, ' ', false, Json::error_handler_t::replace), "application/json");
+  res.set_content(Dump(j), "application/json");
 }
 
 Json Body(const httplib::Request &req) {
@@ -107,10 +108,9 @@ Json Body(const httplib::Request &req) {
 
 long NumberParam(const httplib::Request &req, const char *name, long fallback) {
   if (!req.has_param(name)) return fallback;
-  std::string v = req.get_param_value(name);
-  if (v.empty() || v.size() > 9 || v.find_first_not_of("0123456789") != std::string::npos)
-    throw BadRequest(std::string(name) + ": a number");
-  return std::strtol(v.c_str(), nullptr, 10);
+  long n = 0;
+  if (!ParseCount(req.get_param_value(name), n)) throw BadRequest(std::string(name) + ": a number");
+  return n;
 }
 
 std::vector<WriteItem> WriteItems(const Json &body) {
@@ -139,7 +139,6 @@ class ConsoleServer {
  public:
   ConsoleServer(const Endpoint &at, WebConsole &console, EventHub &hub)
       : at_(at), console_(console), hub_(hub), token_(NeedsToken(at.host) ? NewToken() : std::string()) {
-    cookie_ = "volneda_token_" + std::to_string(at.port);
     server_.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
     server_.set_payload_max_length(kMaxBody);
     server_.set_keep_alive_timeout(2);
@@ -165,7 +164,6 @@ class ConsoleServer {
       int port = server_.bind_to_any_port(at_.host);
       if (port < 0) return false;
       at_.port = port;
-      cookie_ = "volneda_token_" + std::to_string(port);
       return true;
     }
     return server_.bind_to_port(at_.host, at_.port);
@@ -213,11 +211,15 @@ class ConsoleServer {
     return true;
   }
 
+  // The token's cookie is named after the port: two consoles on one host
+  // keep theirs apart.
+  std::string Cookie() const { return "volneda_token_" + std::to_string(at_.port); }
+
   bool HasToken(const httplib::Request &req) const {
     std::string auth = req.get_header_value("Authorization");
     if (auth.rfind("Bearer ", 0) == 0 && SameToken(auth.substr(7), token_)) return true;
     if (SameToken(req.get_header_value("X-Volneda-Token"), token_)) return true;
-    if (SameToken(CookieValue(req, cookie_), token_)) return true;
+    if (SameToken(CookieValue(req, Cookie()), token_)) return true;
     return req.has_param("token") && SameToken(req.get_param_value("token"), token_);
   }
 
@@ -243,7 +245,7 @@ class ConsoleServer {
         // A token given in the address becomes a cookie of this page, so
         // that its own requests carry it.
         if (!token_.empty() && req.has_param("token"))
-          res.set_header("Set-Cookie", cookie_ + "=" + token_ + "; HttpOnly; SameSite=Strict; Path=/");
+          res.set_header("Set-Cookie", Cookie() + "=" + token_ + "; HttpOnly; SameSite=Strict; Path=/");
       });
     }
     WebConsole &c = console_;
@@ -290,7 +292,7 @@ class ConsoleServer {
     }
     auto cursor = std::make_shared<uint64_t>(hub_.Next());
     auto hello = std::make_shared<std::string>("retry: 2000\nevent: hello\ndata: " +
-                                               console_.State().dump(-1, ' ', false, Json::error_handler_t::replace) +
+                                               Dump(console_.State()) +
                                                "\n\n");
     EventHub &hub = hub_;
     res.set_chunked_content_provider(
@@ -311,7 +313,7 @@ class ConsoleServer {
   Endpoint at_;
   WebConsole &console_;
   EventHub &hub_;
-  std::string token_, cookie_;
+  std::string token_;
   httplib::Server server_;
 };
 

@@ -107,8 +107,8 @@ ReaderList ReaderSession::Readers() {
 
 int32_t ReaderSession::Open(const std::string &reader) {
   int32_t r = VOLNEDA_Open(context_, Api(Utf8To16(reader)));
-  if (r == 0 || open_) {
-    if (open_) return r;  // already open: that reader stays
+  if (open_) return r;  // already open: that reader stays
+  if (r == 0) {
     open_ = true;
     reader_ = reader;
     return 0;

@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include <cstdlib>
+
 namespace cli {
 
 std::u16string Utf8To16(std::string_view s) {
@@ -81,6 +83,26 @@ std::string Trim(std::string_view s) {
   if (b == std::string_view::npos) return std::string();
   size_t e = s.find_last_not_of(" \t\r\n");
   return std::string(s.substr(b, e - b + 1));
+}
+
+std::string Lower(std::string s) {
+  for (char &c : s)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return s;
+}
+
+bool StartsWithWord(std::string_view text, std::string_view lowerWord) {
+  return text.size() >= lowerWord.size() && Lower(std::string(text.substr(0, lowerWord.size()))) == lowerWord;
+}
+
+void DropByteOrderMark(std::string &text) {
+  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+}
+
+bool ParseCount(const std::string &text, long &out) {
+  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  out = std::strtol(text.c_str(), nullptr, 10);
+  return true;
 }
 
 }  // namespace cli

@@ -27,6 +27,14 @@ std::string FromApi(const VOLNEDA_WCHAR *buffer, size_t capacity);
 
 // Trims blanks (space, tab, CR, LF) at both ends.
 std::string Trim(std::string_view s);
+// ASCII letters in lower case; other bytes (UTF-8 too) as they are.
+std::string Lower(std::string s);
+// Whether the text starts with `lowerWord` in any case ("WHERE id=...").
+bool StartsWithWord(std::string_view text, std::string_view lowerWord);
+// A text that starts with a UTF-8 byte order mark loses it.
+void DropByteOrderMark(std::string &text);
+// A count given as text: 1 to 9 decimal digits, nothing else.
+bool ParseCount(const std::string &text, long &out);
 
 }  // namespace cli
 

@@ -25,12 +25,6 @@ std::string Join(const std::vector<std::string> &words, size_t from = 0, const s
   return out;
 }
 
-std::string Lower(std::string s) {
-  for (char &c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
 // Words of a session line: blanks separate them, single or double quotes
 // group (and are removed).
 std::vector<std::string> Words(const std::string &line) {
@@ -60,7 +54,7 @@ std::vector<std::string> Words(const std::string &line) {
 
 std::string ReadAll(std::istream &in) {
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);  // a UTF-8 byte order mark
+  DropByteOrderMark(text);
   return text;
 }
 
@@ -134,8 +128,7 @@ void Tool::Note(const std::string &text) {
 void Tool::Json(nlohmann::ordered_json j) {
   // Invalid UTF-8 cannot come from the library's UTF-16; replace rather
   // than throw all the same.
-  Out((jsonLines_ ? j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace)
-                  : j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace)) + "\n");
+  Out(Dump(j, jsonLines_ ? -1 : 2) + "\n");
 }
 
 bool Tool::EnsureOpen() {
@@ -215,7 +208,7 @@ int Tool::Command(const std::string &command) {
 int Tool::Identify(const std::vector<std::string> &args) {
   std::string where = Join(args);
   // "identify swtt=0456" reads as "identify where swtt=0456".
-  if (!where.empty() && Lower(where).rfind("where", 0) != 0) where = "where " + where;
+  if (!where.empty() && !StartsWithWord(where, "where")) where = "where " + where;
   return Command(where.empty() ? "identify" : "identify " + where);
 }
 
@@ -245,6 +238,10 @@ int Tool::Write(const std::vector<std::string> &args) {
     request = "@" + args[0];
     what = "write " + args[0];
   }
+  return RunWrite(request, what);
+}
+
+int Tool::RunWrite(const std::string &request, const std::string &what) {
   if (!EnsureOpen()) return kExitFailed;
   int32_t r = Sess().Write(request);
   if (r != 0) return Fail(what, r);
@@ -274,7 +271,7 @@ int Tool::Attr(const std::vector<std::string> &args) {
 int Tool::Watch(const std::vector<std::string> &args) {
   std::string rest = Join(args);
   std::string command = rest.empty() ? "identify"
-                        : Lower(rest).rfind("where", 0) == 0 ? "identify " + rest
+                        : StartsWithWord(rest, "where") ? "identify " + rest
                                                              : "read " + rest;
   if (opt_.interval < 0 || opt_.count < 0) {
     Emit(stderr, "volneda: --interval and --count take numbers of 0 or more\n");
@@ -326,7 +323,7 @@ int Tool::Watch(const std::vector<std::string> &args) {
     } else {
       std::string lines;
       for (const TagEvent &e : events)
-        lines += opt_.format == Format::kJson ? EventJson(e).dump() + "\n" : EventLine(e);
+        lines += opt_.format == Format::kJson ? Dump(EventJson(e)) + "\n" : EventLine(e);
       if (!lines.empty()) Out(lines);
     }
     if (opt_.count && static_cast<long>(table.Round()) >= opt_.count) break;
@@ -355,8 +352,8 @@ int Tool::RunLine(const std::string &raw, bool &quit) {
   }
   if (verb == "readers") return Readers();
   if (verb == "version") return Version();
-  if (verb == "identify") return Identify(rest.empty() ? std::vector<std::string>{} : std::vector<std::string>{rest});
-  if (verb == "read") return Read(rest.empty() ? std::vector<std::string>{} : std::vector<std::string>{rest});
+  if (verb == "identify") return Identify({rest});
+  if (verb == "read") return Read({rest});
   if (verb == "command") return Command(rest);
   if (verb == "attr") return Attr(words);
   if (verb == "write") {
@@ -364,16 +361,8 @@ int Tool::RunLine(const std::string &raw, bool &quit) {
       Emit(stderr, "volneda: write - cannot be used in a session: give a file or --inline TEXT\n");
       return kExitUsage;
     }
-    Options keep = opt_;
-    if (Lower(rest).rfind("--inline", 0) == 0) {
-      opt_.inlineGiven = true;
-      opt_.inlineText = Trim(rest.substr(8));
-      words.clear();
-    }
-    int r = Write(words);
-    opt_.inlineGiven = keep.inlineGiven;
-    opt_.inlineText = keep.inlineText;
-    return r;
+    if (StartsWithWord(rest, "--inline")) return RunWrite(Trim(rest.substr(8)), "write --inline");
+    return Write(words);
   }
   if (verb == "help") {
     std::string text;
@@ -414,7 +403,7 @@ int Tool::Session(const std::vector<std::string> &args) {
   for (long number = 1; !quit; ++number) {
     if (interactive) Emit(stderr, "volneda> ");
     if (!std::getline(in, line)) break;
-    if (number == 1 && line.rfind("\xEF\xBB\xBF", 0) == 0) line.erase(0, 3);
+    if (number == 1) DropByteOrderMark(line);
     int r = RunLine(line, quit);
     if (r == kExitOk) continue;
     status = r;

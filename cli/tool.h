@@ -45,6 +45,9 @@ class Tool {
   int Read(const std::vector<std::string> &args);
   int Command(const std::string &command);
   int Write(const std::vector<std::string> &args);
+  // Hands a request (text, or @FILE) to the library; `what` names it in
+  // messages.
+  int RunWrite(const std::string &request, const std::string &what);
   int Attr(const std::vector<std::string> &args);
   int Watch(const std::vector<std::string> &args);
   int Session(const std::vector<std::string> &args);
@@ -55,7 +58,6 @@ class Tool {
   std::string ConfigPath() const;
 
  private:
-  friend struct DemoSteps;
 
   ReaderSession &Sess();
   // Opens the reader of --reader (else the list's first) unless one is

@@ -20,8 +20,6 @@ constexpr long kMinInterval = 100, kMaxInterval = 60000;
 constexpr auto kHistorySpan = std::chrono::minutes(5);
 constexpr size_t kHistoryMax = 3000, kChangesMax = 50;
 
-std::string Dump(const Json &j) { return j.dump(-1, ' ', false, Json::error_handler_t::replace); }
-
 long long EpochMs(Clock::time_point t) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
 }

@@ -354,7 +354,7 @@ async function showTag(id) {
 
 function messageLine(m) {
   return el("li", {}, el("span", { class: "level level-" + m.level, text: m.levelName }),
-    " " + m.sourceName + " " + m.code + " (" + m.meaning + ")" + (m.text ? ": " + m.text : ""));
+    " " + m.sourceName + " " + codeText(m) + (m.text ? ": " + m.text : ""));
 }
 
 function showOutcome(box, reply, what) {
