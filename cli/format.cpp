@@ -104,6 +104,34 @@ std::string DocTable(const ResultDoc &doc) {
   return out;
 }
 
+nlohmann::ordered_json TagJson(const DocTag &t, bool withFields) {
+  nlohmann::ordered_json tag = {{"id", t.id}, {"swtt", t.swtt}};
+  if (!t.hwTagType.empty()) tag["hwTagType"] = t.hwTagType;
+  if (!t.antenna.empty()) tag["antenna"] = std::strtol(t.antenna.c_str(), nullptr, 16);
+  if (withFields) {
+    nlohmann::ordered_json fields = nlohmann::ordered_json::array();
+    for (const DocField &f : t.fields) {
+      nlohmann::ordered_json field = nlohmann::ordered_json::object();
+      if (!f.type.empty()) field["type"] = f.type;
+      if (f.entryNr) field["entryNr"] = *f.entryNr;
+      if (!f.warning.empty()) {
+        field["warning"] = f.warning;
+      } else {
+        if (!f.swttMask.empty()) field["swttMask"] = f.swttMask;
+        field["name"] = f.name;
+        field["dataType"] = f.dataType;
+        if (f.dataStart) field["dataStart"] = *f.dataStart;
+        if (f.dataLen) field["dataLen"] = *f.dataLen;
+        if (f.fieldStatus) field["fieldStatus"] = *f.fieldStatus;
+        field["value"] = Value(f);
+      }
+      fields.push_back(std::move(field));
+    }
+    tag["fields"] = std::move(fields);
+  }
+  return tag;
+}
+
 nlohmann::ordered_json DocJson(const ResultDoc &doc) {
   nlohmann::ordered_json j = {{"document", doc.kind == ResultDoc::kRead ? "ReadTags" : "IdentifyTags"},
                       {"reader", doc.reader},
@@ -112,33 +140,7 @@ nlohmann::ordered_json DocJson(const ResultDoc &doc) {
                       {"time", doc.time},
                       {"apiVersion", doc.apiVersion}};
   nlohmann::ordered_json tags = nlohmann::ordered_json::array();
-  for (const DocTag &t : doc.tags) {
-    nlohmann::ordered_json tag = {{"id", t.id}, {"swtt", t.swtt}};
-    if (!t.hwTagType.empty()) tag["hwTagType"] = t.hwTagType;
-    if (!t.antenna.empty()) tag["antenna"] = std::strtol(t.antenna.c_str(), nullptr, 16);
-    if (doc.kind == ResultDoc::kRead) {
-      nlohmann::ordered_json fields = nlohmann::ordered_json::array();
-      for (const DocField &f : t.fields) {
-        nlohmann::ordered_json field = nlohmann::ordered_json::object();
-        if (!f.type.empty()) field["type"] = f.type;
-        if (f.entryNr) field["entryNr"] = *f.entryNr;
-        if (!f.warning.empty()) {
-          field["warning"] = f.warning;
-        } else {
-          if (!f.swttMask.empty()) field["swttMask"] = f.swttMask;
-          field["name"] = f.name;
-          field["dataType"] = f.dataType;
-          if (f.dataStart) field["dataStart"] = *f.dataStart;
-          if (f.dataLen) field["dataLen"] = *f.dataLen;
-          if (f.fieldStatus) field["fieldStatus"] = *f.fieldStatus;
-          field["value"] = Value(f);
-        }
-        fields.push_back(std::move(field));
-      }
-      tag["fields"] = std::move(fields);
-    }
-    tags.push_back(std::move(tag));
-  }
+  for (const DocTag &t : doc.tags) tags.push_back(TagJson(t, doc.kind == ResultDoc::kRead));
   j["tags"] = std::move(tags);
   return j;
 }

@@ -27,6 +27,8 @@ std::string DocTable(const ResultDoc &doc);
 // The document's root attributes and one object per tag with its fields;
 // values of fields whose DataType is Int are numbers.
 nlohmann::ordered_json DocJson(const ResultDoc &doc);
+// One tag of it; its fields (those of a read) when asked.
+nlohmann::ordered_json TagJson(const DocTag &t, bool withFields);
 
 // JSON text on one line (indent -1) or indented; text that is not UTF-8
 // becomes U+FFFD instead of failing.

@@ -232,7 +232,7 @@ Json WebConsole::Tag(const std::string &id, long start, long length) {
     if (fields.code != 0 || !ParseResultDoc(fields.xml, doc)) return j;
     j["present"] = !doc.tags.empty();
     if (doc.tags.empty()) return j;
-    j["tag"] = DocJson(doc)["tags"][0];
+    j["tag"] = TagJson(doc.tags[0], true);
     j["xml"] = fields.xml;
     CommandResult raw = session_->Command("read mem(raw," + std::to_string(start) + "," + std::to_string(length) +
                                           ",h) where tagid=" + id);
