@@ -27,25 +27,38 @@ size_t AreaSize(const SlotDescriptor &d) {
   return d.length >= 0 ? static_cast<size_t>(d.length) + 1 : 0;
 }
 
+// The control block of a context whose slot holds a value for the tag:
+// its buffer, and descriptors for every tag before it; null when any is
+// missing.
+const RfidControl *SlotControl(const ReaderContext *context, int32_t slot, int32_t tag) {
+  if (!context || !context->control || slot < 0 || slot >= TAGDRV_MAX_SLOTS || tag < 0) return nullptr;
+  const RfidControl *c = context->control;
+  if (!c->slotData || !c->slotData[slot]) return nullptr;
+  if (tag > 0 && (!c->slotDesc || !c->slotDesc[slot])) return nullptr;
+  return c;
+}
+
+// Adds the areas of tags t up to (not including) tag to the offset at,
+// which is where tag t's value lies; t ends where the walk stopped.
+size_t AddAreas(const RfidControl *c, int32_t slot, int32_t tag, int32_t &t, size_t at) {
+  // Descriptors exist for the tag table's records only.
+  int32_t count = tag;
+  if (c->tagCapacity < static_cast<uint32_t>(count)) count = static_cast<int32_t>(c->tagCapacity);
+  // Areas are never negative, so once past the buffer the value stays past
+  // it, wherever exactly: the walk ends there (which keeps a document of n
+  // tags linear in n).
+  for (; t < count && at <= TAGDRV_SLOT_DATA_SIZE; ++t) at += AreaSize(c->slotDesc[slot][t]);
+  return at;
+}
+
 // Offset of a tag's value in a slot buffer; false when the slot or its
 // records are missing.
 bool SlotOffset(const ReaderContext *context, int32_t slot, int32_t tag, uint8_t **buffer, size_t *offset) {
-  if (!context || !context->control || slot < 0 || slot >= TAGDRV_MAX_SLOTS || tag < 0) return false;
-  const RfidControl *c = context->control;
-  if (!c->slotData || !c->slotData[slot]) return false;
-  size_t at = 0;
-  if (tag > 0) {
-    if (!c->slotDesc || !c->slotDesc[slot]) return false;
-    // Descriptors exist for the tag table's records only.
-    int32_t count = tag;
-    if (c->tagCapacity < static_cast<uint32_t>(count)) count = static_cast<int32_t>(c->tagCapacity);
-    // Areas are never negative, so once past the buffer the value stays
-    // past it, wherever exactly: the walk ends there (which keeps a
-    // document of n tags linear in n).
-    for (int32_t t = 0; t < count && at <= TAGDRV_SLOT_DATA_SIZE; ++t) at += AreaSize(c->slotDesc[slot][t]);
-  }
+  const RfidControl *c = SlotControl(context, slot, tag);
+  if (!c) return false;
+  int32_t t = 0;
   *buffer = c->slotData[slot];
-  *offset = at;
+  *offset = AddAreas(c, slot, tag, t, 0);
   return true;
 }
 
@@ -188,21 +201,14 @@ size_t SlotValueRoom(const ReaderContext *context, int32_t slot, int32_t tag) {
 
 const uint8_t *SlotValues::At(int32_t slot, int32_t tag, size_t *room) {
   *room = 0;
-  if (!context_ || !context_->control || slot < 0 || slot >= TAGDRV_MAX_SLOTS || tag < 0) return nullptr;
-  const RfidControl *c = context_->control;
-  if (!c->slotData || !c->slotData[slot]) return nullptr;
-  if (tag > 0 && (!c->slotDesc || !c->slotDesc[slot])) return nullptr;
+  const RfidControl *c = SlotControl(context_, slot, tag);
+  if (!c) return nullptr;
   if (tag < tag_[slot]) {
     tag_[slot] = 0;
     offset_[slot] = 0;
   }
-  // As SlotOffset adds them up: descriptors of the tag table's records
-  // only, and nothing more once past the buffer.
-  int32_t count = tag;
-  if (c->tagCapacity < static_cast<uint32_t>(count)) count = static_cast<int32_t>(c->tagCapacity);
-  size_t at = offset_[slot];
   int32_t t = tag_[slot];
-  for (; t < count && at <= TAGDRV_SLOT_DATA_SIZE; ++t) at += AreaSize(c->slotDesc[slot][t]);
+  const size_t at = AddAreas(c, slot, tag, t, offset_[slot]);
   if (t > tag_[slot]) {
     tag_[slot] = t;
     offset_[slot] = at;

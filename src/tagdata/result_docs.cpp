@@ -29,15 +29,10 @@ namespace {
 // What one attribute value may carry.
 constexpr size_t kMaxAttributeText = 513;
 
-std::u16string Wide(std::string_view text) {
-  std::u16string w = plat::AnsiToWide(text);
-  if (w.size() > kMaxAttributeText) w.resize(kMaxAttributeText);
-  return w;
-}
-
-// Wide(text) in a buffer of its own, reused: the pointer holds until the
-// next conversion.  (Converted one unit further than kept, so that the cut
-// falls where Wide makes it.)
+// An attribute's text in the system code page as UTF-16, cut to what an
+// attribute value may carry, in a buffer of its own, reused: the view (its
+// data terminated) holds until the next conversion.  (Converted one unit
+// further than kept, so that the cut falls after whole characters.)
 class WideText {
  public:
   std::u16string_view operator()(std::string_view text) {
@@ -50,7 +45,8 @@ class WideText {
   char16_t buffer_[kMaxAttributeText + 3];
 };
 
-std::string Field8(const char *field, size_t size) { return std::string(field, strnlen(field, size)); }
+// A fixed-size 8-bit field of the control block, up to its NUL.
+std::string_view Field8(const char *field, size_t size) { return std::string_view(field, strnlen(field, size)); }
 
 std::string Upcased(std::string s) {
   for (char &c : s)
@@ -90,7 +86,7 @@ void StartDoc(ReaderContext *context, XMLDoc &doc, const char16_t *root, uint32_
 
   doc.AddElement(root);
   int32_t at = doc.GetMainPosition();
-  doc.SetAttributeAt(at, u"Reader", Wide(Field8(context->readerName, sizeof context->readerName)));
+  doc.SetAttributeAt(at, u"Reader", WideText()(Field8(context->readerName, sizeof context->readerName)).data());
   doc.SetAttributeAt(at, u"TagCount", static_cast<int32_t>(good));
   doc.SetAttributeAt(at, u"Date", wstr::Format(u"%02d%02d%04d", now.month, now.day, now.year));
   doc.SetAttributeAt(at, u"Time", wstr::Format(u"%02d:%02d:%02d", now.hour, now.minute, now.second));
@@ -115,13 +111,13 @@ void AddTag(ReaderContext *context, XMLDoc &doc, uint32_t t, bool upcaseSwtt, El
   char16_t id[17];
   TagIdText(record, id);
   const TagInfo *info = InfoOf(c, t);
-  std::string swtt = info ? Field8(info->swtt, sizeof info->swtt) : std::string();
+  const std::string swtt(info ? Field8(info->swtt, sizeof info->swtt) : std::string_view());
   static const XMLDoc::ElementShape kTag(u"Tag", {u"ID", u"SWTT"});
   static const XMLDoc::ElementShape kTagWithType(u"Tag", {u"ID", u"SWTT", u"HWTAGTYPE", u"Antenna"});
   const std::u16string_view values[] = {
       std::u16string_view(id, 16),
       texts.value(upcaseSwtt ? Upcased(swtt) : swtt),
-      texts.type(info ? Field8(info->tagType, sizeof info->tagType) : std::string()),
+      texts.type(info ? Field8(info->tagType, sizeof info->tagType) : std::string_view()),
       texts.name(HexByteText(info ? info->antenna : 0).text),
   };
   doc.AddChildElement(VersionOf(context).major >= 2 ? kTagWithType : kTag, nullptr, values);
@@ -189,7 +185,7 @@ int32_t BuildReadDoc(ReaderContext *context, uint32_t *documentLength, const Com
   }
   std::string text, name, mask, typeName;
   ElementTexts texts;
-  SlotValues values(context);
+  SlotValues slotValues(context);
 
   for (uint32_t t = 0; t < TagEnd(c); ++t) {
     if (!TagGood(c, t)) continue;
@@ -226,7 +222,7 @@ int32_t BuildReadDoc(ReaderContext *context, uint32_t *documentLength, const Com
           const int32_t slot = static_cast<int32_t>(slots[k]);
           doc.StepIntoElement();
           size_t room = 0;
-          const uint8_t *value = values.At(slot, static_cast<int32_t>(t), &room);
+          const uint8_t *value = slotValues.At(slot, static_cast<int32_t>(t), &room);
           typeName.clear();
           text.clear();
           const Decimal entry(n);
@@ -254,7 +250,7 @@ int32_t BuildReadDoc(ReaderContext *context, uint32_t *documentLength, const Com
       const MemField &mf = request.memFields[m];
       doc.StepIntoElement();
       size_t room = 0;
-      const uint8_t *value = values.At(static_cast<int32_t>(m), static_cast<int32_t>(t), &room);
+      const uint8_t *value = slotValues.At(static_cast<int32_t>(m), static_cast<int32_t>(t), &room);
       text.clear();
       typeName.clear();
       // A type letter other than h, i, s shows an empty value and type.
@@ -262,7 +258,7 @@ int32_t BuildReadDoc(ReaderContext *context, uint32_t *documentLength, const Com
       const Decimal start(mf.start), length(mf.length);
       const std::u16string_view values[] = {
           u"MEM",
-          texts.name(std::string_view(mf.name, strnlen(mf.name, sizeof mf.name))),
+          texts.name(Field8(mf.name, sizeof mf.name)),
           texts.type(typeName),
           start.view,
           length.view,

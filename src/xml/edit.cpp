@@ -9,9 +9,18 @@
 
 namespace {
 
-bool IsSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
-
 constexpr std::u16string_view kLineEnd = u"\r\n";
+
+// The entity of a character that xmlscan::Escaped says is escaped.
+const char16_t *Entity(char16_t c) {
+  switch (c) {
+    case u'<': return u"&lt;";
+    case u'&': return u"&amp;";
+    case u'>': return u"&gt;";
+    case u'\'': return u"&apos;";
+    default: return u"&quot;";
+  }
+}
 
 }  // namespace
 
@@ -32,18 +41,8 @@ void XMLDoc::AppendEscaped(std::u16string &out, std::u16string_view text, bool f
   for (size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
     if (!xmlscan::Escaped(c, forAttribute)) continue;
-    const char16_t *entity;
-    switch (c) {
-      case u'<': entity = u"&lt;"; break;
-      case u'&': entity = u"&amp;"; break;
-      case u'>': entity = u"&gt;"; break;
-      case u'\'': entity = forAttribute ? u"&apos;" : nullptr; break;
-      case u'"': entity = forAttribute ? u"&quot;" : nullptr; break;
-      default: entity = nullptr;
-    }
-    if (!entity) continue;
     out.append(text.data() + from, i - from);
-    out += entity;
+    out += Entity(c);
     from = i + 1;
   }
   out.append(text.data() + from, text.size() - from);
@@ -273,16 +272,6 @@ bool XMLDoc::AddChildElement(const ElementShape &shape, const char16_t *data, co
 
 namespace {
 
-const char16_t *Entity(char16_t c) {
-  switch (c) {
-    case u'<': return u"&lt;";
-    case u'&': return u"&amp;";
-    case u'>': return u"&gt;";
-    case u'\'': return u"&apos;";
-    default: return u"&quot;";
-  }
-}
-
 // Writes through a pointer into room made for the text beforehand.
 struct Writer {
   char16_t *p;
@@ -324,7 +313,7 @@ bool XMLDoc::InsertElement(int32_t parent, int32_t after, const char16_t *name, 
   }
   if (!parentEmpty) {
     int32_t p = offset;
-    while (IsSpace(CharAt(p))) ++p;
+    while (xmlscan::IsSpace(CharAt(p))) ++p;
     if (CharAt(p) == 0 || CharAt(p) == u'<') offset = p;
   }
 

@@ -6,8 +6,6 @@
 
 namespace {
 
-bool IsSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
-
 int DigitValue(char16_t c, int base) {
   int v;
   if (c >= u'0' && c <= u'9') v = c - u'0';
@@ -147,7 +145,7 @@ std::u16string_view XMLDoc::OtherDataView(int32_t index, std::u16string &scratch
   if (pos >= 0 && endTag <= static_cast<int32_t>(doc_.size()))
     pos = static_cast<int32_t>(xmlscan::SkipSpace(doc_.data() + pos, doc_.data() + endTag) - doc_.data());
   else
-    while (pos < endTag && IsSpace(CharAt(pos))) ++pos;
+    while (pos < endTag && xmlscan::IsSpace(CharAt(pos))) ++pos;
   static constexpr std::u16string_view kOpen = u"<![CDATA[";
   if (CharAt(pos) == u'<' && endTag - pos > 11 && doc_.compare(static_cast<size_t>(pos), kOpen.size(), kOpen) == 0) {
     size_t close = doc_.find(u"]]>", static_cast<size_t>(pos) + kOpen.size());
@@ -215,7 +213,7 @@ std::u16string_view XMLDoc::UnescapeView(int32_t offset, int32_t length, std::u1
         // Converted like strtol: leading blanks, a sign, in base 16 an
         // optional 0x, then digits up to the first that is not one.
         int32_t p = digits;
-        while (IsSpace(CharAt(p)) || CharAt(p) == u'\f' || CharAt(p) == u'\v') ++p;
+        while (xmlscan::IsSpace(CharAt(p)) || CharAt(p) == u'\f' || CharAt(p) == u'\v') ++p;
         bool negative = false;
         if (CharAt(p) == u'+' || CharAt(p) == u'-') negative = CharAt(p++) == u'-';
         if (base == 16 && CharAt(p) == u'0' && (CharAt(p + 1) == u'x' || CharAt(p + 1) == u'X') &&

@@ -7,8 +7,6 @@
 
 namespace {
 
-bool IsSpace(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
-
 const char16_t *UnterminatedKind(bool doctype, int32_t type) {
   if (doctype || type == kNodeDoctype) return u"Doctype";
   switch (type) {
@@ -37,18 +35,27 @@ std::u16string_view XMLDoc::TokenView(const TokenSpan &token) const {
   return std::u16string_view(doc_).substr(first, static_cast<size_t>(token.last - token.first + 1));
 }
 
+namespace {
+
+// The name match rule: the token's n characters begin the name, which then
+// ends or goes on with ' ', '=', '/' or '['.  Names are short: a loop beats
+// a call.
+inline bool NameBegins(const char16_t *token, size_t n, std::u16string_view name) {
+  if (n > name.size()) return false;
+  for (size_t k = 0; k < n; ++k)
+    if (token[k] != name[k]) return false;
+  if (n == name.size()) return true;
+  const char16_t c = name[n];
+  return c == u' ' || c == u'=' || c == u'/' || c == u'[';
+}
+
+}  // namespace
+
 bool XMLDoc::TokenMatches(const TokenSpan &token, std::u16string_view name) const {
   int32_t count = token.last >= token.first ? token.last - token.first + 1 : 0;
-  if (static_cast<size_t>(count) > name.size()) return false;
   if (count > 0 && (token.first < 0 || static_cast<size_t>(token.first) + static_cast<size_t>(count) > doc_.size()))
     return false;
-  // Names are short: a loop beats a call.
-  const char16_t *text = doc_.data() + (count > 0 ? token.first : 0);
-  for (int32_t k = 0; k < count; ++k)
-    if (text[k] != name[static_cast<size_t>(k)]) return false;
-  if (name.size() == static_cast<size_t>(count)) return true;
-  char16_t c = name[static_cast<size_t>(count)];
-  return c == u' ' || c == u'=' || c == u'/' || c == u'[';
+  return NameBegins(doc_.data() + (count > 0 ? token.first : 0), static_cast<size_t>(count), name);
 }
 
 namespace {
@@ -99,32 +106,9 @@ bool XMLDoc::NextToken(TokenSpan &token) const { return ScanToken(doc_, token); 
 bool XMLDoc::FindAttributeToken(TokenSpan &token, const char16_t *name) const {
   const char16_t *const text = doc_.c_str();
   const char16_t *const end = text + doc_.size();
-  const char16_t *p;
-  if (token.next >= 0 && static_cast<size_t>(token.next) <= doc_.size()) {
-    // The tag name, passed over as NextToken would read it.
-    p = text + token.next;
-    while (xmlscan::IsSpace(*p)) ++p;
-    const char16_t c = *p;
-    if (c == 0) {
-      token.quoted = false;
-      token.text = &doc_;
-      token.first = token.next = static_cast<int32_t>(p - text);
-      token.last = token.first - 1;
-      return false;
-    }
-    if (c == u'"' || c == u'\'') {
-      p = xmlscan::FindStop(p + 1, end, c, c);
-      if (*p == c) ++p;
-    } else {
-      const char16_t *q = p;
-      while (!xmlscan::EndsToken(*q)) ++q;
-      p = q == p ? p + 1 : q;
-    }
-  } else {
-    if (!ScanToken(doc_, token)) return false;  // outside the text: nothing to read
-    p = text + token.next;
-  }
-  token.text = &doc_;
+  // The tag name, passed over as NextToken reads it.
+  if (!ScanToken(doc_, token)) return false;
+  const char16_t *p = text + token.next;
   const std::u16string_view wanted = name ? std::u16string_view(name) : std::u16string_view();
   auto leave = [&](const char16_t *first, const char16_t *next, const char16_t *last, bool quoted, bool found) {
     token.first = static_cast<int32_t>(first - text);
@@ -152,16 +136,7 @@ bool XMLDoc::FindAttributeToken(TokenSpan &token, const char16_t *name) const {
     if (c == u'>' || c == u'/' || c == u'?') return leave(p, q, q - 1, false, false);
     if (!(q == p + 1 && c == u'=') && nameAt == 0) {
       if (wanted.empty()) return leave(p, q, q - 1, false, true);
-      // The name match rule: the token's characters begin the name, which
-      // then ends or goes on with ' ', '=', '/' or '['.
-      const size_t n = static_cast<size_t>(q - p);
-      if (n <= wanted.size()) {
-        size_t k = 0;
-        while (k < n && p[k] == wanted[k]) ++k;
-        if (k == n && (n == wanted.size() || wanted[n] == u' ' || wanted[n] == u'=' || wanted[n] == u'/' ||
-                       wanted[n] == u'['))
-          nameAt = count;
-      }
+      if (NameBegins(p, static_cast<size_t>(q - p), wanted)) nameAt = count;
     }
     p = q;
   }
@@ -181,13 +156,13 @@ int32_t XMLDoc::ParseNode(TokenSpan &token, NodeRecord &node) {
   return ScanOtherNode(token, node);
 }
 
-// Every node but the common ones, one character at a time.
+// Every node but the common ones, one character at a time, from its '<'.
 int32_t XMLDoc::ScanOtherNode(TokenSpan &token, NodeRecord &node) {
   int32_t type = -1;
   int32_t nameStart = 0;
   const char16_t *marker = nullptr;
   int32_t markerLen = 0;
-  bool open = false, bang = false, dash = false, bracket = false, space = false, doctype = false;
+  bool open = false, bang = false, dash = false, bracket = false, doctype = false;
   int32_t last = node.start;
   auto setMarker = [&](const char16_t *m) {
     marker = m;
@@ -201,7 +176,7 @@ int32_t XMLDoc::ScanOtherNode(TokenSpan &token, NodeRecord &node) {
   for (int32_t pos = node.start;; ++pos) {
     char16_t c = CharAt(pos);
     bool complete = false;
-    if (nameStart && (IsSpace(c) || c == u'/' || c == u'>')) {
+    if (nameStart && (xmlscan::IsSpace(c) || c == u'/' || c == u'>')) {
       if (type == kNodeEndTag) {
         token.first = nameStart;
         token.last = pos - 1;
@@ -226,9 +201,6 @@ int32_t XMLDoc::ScanOtherNode(TokenSpan &token, NodeRecord &node) {
           marker = nullptr;
           if (!doctype) complete = true;
         }
-      } else if (c == u'<' && type == kNodeText) {
-        last = pos - 1;
-        complete = true;
       }
     } else if (open) {
       open = false;
@@ -286,16 +258,6 @@ int32_t XMLDoc::ScanOtherNode(TokenSpan &token, NodeRecord &node) {
         fail(u"tag");
         complete = true;
       }
-    } else if (space) {
-      if (c == u'<') {
-        type = kNodeWhitespace;
-        last = pos - 1;
-        complete = true;
-      } else if (!IsSpace(c)) {
-        space = false;
-        type = kNodeText;
-        setMarker(u"<");
-      }
     } else if (doctype) {
       if (c == u'<') {
         open = true;
@@ -305,24 +267,12 @@ int32_t XMLDoc::ScanOtherNode(TokenSpan &token, NodeRecord &node) {
         complete = true;
       }
     } else {
-      if (c == u'<') {
-        open = true;
-      } else {
-        type = kNodeWhitespace;
-        if (IsSpace(c)) {
-          space = true;
-        } else {
-          type = kNodeText;
-          setMarker(u"<");
-        }
-      }
+      open = true;  // the node's '<'
     }
     if (!complete && CharAt(pos + 1) == 0) {
       last = pos;
-      if (type != kNodeText && type != kNodeWhitespace) {
-        node.name = wstr::Format(u"%s at offset %d unterminated", UnterminatedKind(doctype, type), node.start);
-        type = kNodeError;
-      }
+      node.name = wstr::Format(u"%s at offset %d unterminated", UnterminatedKind(doctype, type), node.start);
+      type = kNodeError;
       complete = true;
     }
     if (complete) break;
@@ -333,62 +283,46 @@ int32_t XMLDoc::ScanOtherNode(TokenSpan &token, NodeRecord &node) {
   return type;
 }
 
-// The nodes a document is made of -- start tags, end tags, text and the
-// whitespace between elements -- scanned by skipping runs of ordinary
-// characters.  The outcome (type, span, name, flags, the end tag's name in
-// the token, and the unterminated errors) is exactly that of the
-// character-by-character walk in ParseNode, which takes every other node.
-// False when the node is not one of these.
+// The nodes a document is mostly made of -- start tags and end tags --
+// scanned by skipping runs of ordinary characters.  The outcome (type, span,
+// name, flags, the end tag's name in the token, and the unterminated errors)
+// is exactly that of the character-by-character walk of ScanOtherNode, which
+// takes every other node.  False when the node is not one of these.  Text and
+// whitespace never come here: ParseElements passes them over before a node.
 bool XMLDoc::ScanCommonNode(TokenSpan &token, NodeRecord &node) {
   const char16_t *const text = doc_.c_str();
   const char16_t *const end = text + doc_.size();  // *end is the terminating NUL
   const char16_t *const s = text + node.start;
-  int32_t type, last;
-  if (s[0] == u'<') {
-    const char16_t c = s[1];
-    const bool endTag = c == u'/';
-    if (!endTag && !((c >= u'A' && c <= u'Z') || c > 0x60)) return false;
-    // The name runs to a blank, '/' or '>'; the tag to the first '>',
-    // whatever stands between (quotes mean nothing to this scan).
-    const char16_t *const name = s + (endTag ? 2 : 1);
-    const char16_t *q = name;
-    while (!xmlscan::EndsName(*q)) ++q;
-    type = endTag ? kNodeEndTag : kNodeStartTag;
-    if (*q == 0) {
-      last = static_cast<int32_t>(q - text) - 1;
+  int32_t type, last;  // the caller stands on a '<'
+  const char16_t c = s[1];
+  const bool endTag = c == u'/';
+  if (!endTag && !((c >= u'A' && c <= u'Z') || c > 0x60)) return false;
+  // The name runs to a blank, '/' or '>'; the tag to the first '>',
+  // whatever stands between (quotes mean nothing to this scan).
+  const char16_t *const name = s + (endTag ? 2 : 1);
+  const char16_t *q = name;
+  while (!xmlscan::EndsName(*q)) ++q;
+  type = endTag ? kNodeEndTag : kNodeStartTag;
+  if (*q == 0) {
+    last = static_cast<int32_t>(q - text) - 1;
+    node.name = wstr::Format(u"%s at offset %d unterminated", UnterminatedKind(false, type), node.start);
+    type = kNodeError;
+  } else {
+    if (endTag) {
+      token.first = static_cast<int32_t>(name - text);
+      token.last = static_cast<int32_t>(q - text) - 1;
+    } else {
+      node.nameAt = static_cast<int32_t>(name - text);
+      node.nameLength = static_cast<int32_t>(q - name);
+    }
+    const char16_t *r = *q == u'>' ? q : xmlscan::FindStop(q, end, u'>', u'>');
+    if (*r == u'>') {
+      last = static_cast<int32_t>(r - text);
+      if (!endTag && r[-1] == u'/') node.flags |= kElementEmpty;
+    } else {
+      last = static_cast<int32_t>(r - text) - 1;
       node.name = wstr::Format(u"%s at offset %d unterminated", UnterminatedKind(false, type), node.start);
       type = kNodeError;
-    } else {
-      if (endTag) {
-        token.first = static_cast<int32_t>(name - text);
-        token.last = static_cast<int32_t>(q - text) - 1;
-      } else {
-        node.nameAt = static_cast<int32_t>(name - text);
-        node.nameLength = static_cast<int32_t>(q - name);
-      }
-      const char16_t *r = *q == u'>' ? q : xmlscan::FindStop(q, end, u'>', u'>');
-      if (*r == u'>') {
-        last = static_cast<int32_t>(r - text);
-        if (!endTag && r[-1] == u'/') node.flags |= kElementEmpty;
-      } else {
-        last = static_cast<int32_t>(r - text) - 1;
-        node.name = wstr::Format(u"%s at offset %d unterminated", UnterminatedKind(false, type), node.start);
-        type = kNodeError;
-      }
-    }
-  } else {
-    // Whitespace up to a '<' (or the end) is a whitespace node; anything
-    // else makes it text, which runs to the next '<' (not included) or '>'
-    // (included).
-    const char16_t *q = s;
-    type = kNodeWhitespace;
-    if (xmlscan::IsSpace(*q)) q = xmlscan::SkipSpace(q + 1, end);
-    if (*q == u'<' || *q == 0) {
-      last = static_cast<int32_t>(q - text) - 1;
-    } else {
-      type = kNodeText;
-      const char16_t *r = xmlscan::FindStop(q + 1, end, u'<', u'>');
-      last = static_cast<int32_t>(r - text) - (*r == u'>' ? 0 : 1);
     }
   }
   token.next = last + 1;
