@@ -8,8 +8,9 @@ FUZZ_TIME ?= 300
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 COVERAGE_BUILD ?= build-coverage
+TSAN_BUILD ?= build-tsan
 
-.PHONY: all deps build demo test asan-test bench fuzz coverage clean install package docs windows-sdk
+.PHONY: all deps build demo test asan-test tsan-test bench fuzz coverage clean install package docs windows-sdk
 
 all: build
 
@@ -42,22 +43,16 @@ asan-test: deps
 # dispatcher, several readers on several threads, the exit and unload
 # programs (not the Java VM, which does not run under it).  Any report fails
 # the run.
-TSAN_BUILD ?= build-tsan
-.PHONY: tsan-test clean-tsan
 tsan-test: deps
 	cmake -S . -B $(TSAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOLNEDA_TSAN=ON
 	cmake --build $(TSAN_BUILD) -j $(JOBS)
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-	ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS) -E java
-
-clean: clean-tsan
-clean-tsan:
-	rm -rf $(TSAN_BUILD)
+	ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS)
 
 # The benchmarks (Google Benchmark) beside pugixml and RapidXML, in a
 # Release build of their own; bench/run prints the table.  Not part of the
 # tests.
-bench: deps
+bench:
 	BENCH_BUILD=$(BENCH_BUILD) bench/run
 
 # Installs the SDK under PREFIX (default /usr/local): library, headers,
@@ -88,7 +83,7 @@ fuzz:
 	fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_TIME) $(FUZZ_TARGETS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(COVERAGE_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) $(COVERAGE_BUILD)
 
 # Line and branch coverage of the library's own code (src/ and tagdrv/) by
 # the whole suite, C++ and Java, in an instrumented build of its own; the

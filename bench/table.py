@@ -18,7 +18,6 @@ PEERS = {
     "parse": ["pugixml-utf8", "pugixml-utf16", "rapidxml-utf8"],
     "walk": ["pugixml", "rapidxml"],
     "build": ["pugixml"],
-    "read-command": [],
 }
 PEER_OF_COMMAND = ("build", "pugixml")
 # The peer each target is set against.

@@ -16,6 +16,7 @@
 
 #include "api/context.h"
 #include "tagdrv_control.h"
+#include "test_util.h"
 #include "volneda.h"
 
 // A broken promise of the interface is a finding like a sanitizer report.
@@ -24,17 +25,12 @@
 
 namespace fuzz {
 
-inline const VOLNEDA_WCHAR *W(const std::u16string &s) { return reinterpret_cast<const VOLNEDA_WCHAR *>(s.c_str()); }
-
 // Each byte one character: the first 256 code points, which the system
 // code page mostly keeps as they are.
 inline std::u16string Latin1(const std::string &bytes) {
   std::u16string out;
   for (char c : bytes) out.push_back(static_cast<uint8_t>(c));
   return out;
-}
-inline std::u16string Latin1(const uint8_t *data, size_t size) {
-  return Latin1(std::string(reinterpret_cast<const char *>(data), size));
 }
 
 // Two bytes a UTF-16 unit, low byte first: any unit, unpaired surrogates
@@ -125,7 +121,7 @@ inline int32_t Command(VOLNEDA_HANDLE handle, const std::u16string &command) {
   return rc;
 }
 
-inline std::u16string Path16(const std::string &path) { return std::u16string(path.begin(), path.end()); }
+inline std::string DataFile(const char *name) { return std::string(VOLNEDA_FUZZ_DATA "/") + name; }
 
 // The process's one reader context, its dispatcher running, with the
 // configuration path in the fuzz data directory (so a bare template name
@@ -135,7 +131,7 @@ inline std::u16string Path16(const std::string &path) { return std::u16string(pa
 inline VOLNEDA_HANDLE Session(const std::string &fieldFile, bool open) {
   static VOLNEDA_HANDLE handle = nullptr;
   TagdrvSetFieldFile(fieldFile.c_str());
-  VOLNEDA_StartAll(&handle, W(Path16(VOLNEDA_FUZZ_DATA "/rfconfig.ini")));
+  VOLNEDA_StartAll(&handle, W(Wide(DataFile("rfconfig.ini"))));
   StartDispatcher(handle);
   if (open) FUZZ_CHECK(VOLNEDA_Open(handle, W(u"R1")) == 0);
   Drain(handle);
@@ -146,8 +142,6 @@ inline VOLNEDA_HANDLE Session(const std::string &fieldFile, bool open) {
   });
   return handle;
 }
-
-inline std::string DataFile(const char *name) { return std::string(VOLNEDA_FUZZ_DATA "/") + name; }
 
 }  // namespace fuzz
 

@@ -21,11 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const std::u16string name = templateName ? u"RFID_SWTT_FILE_NAME" : fuzz::Units(in.ConsumeRandomLengthString(size));
   const std::u16string value = fuzz::Units(in.ConsumeRemainingBytesAsString());
   // A name no reader has leaves the context closed; R1 is opened then.
-  if (VOLNEDA_Open(g_reader, fuzz::W(reader)) != 0) FUZZ_CHECK(VOLNEDA_Open(g_reader, fuzz::W(u"R1")) == 0);
-  VOLNEDA_SetAttribute(g_reader, fuzz::W(name), fuzz::W(value));
+  if (VOLNEDA_Open(g_reader, W(reader)) != 0) FUZZ_CHECK(VOLNEDA_Open(g_reader, W(u"R1")) == 0);
+  VOLNEDA_SetAttribute(g_reader, W(name), W(value));
   for (const std::u16string &asked : {name, std::u16string(u"RFID_SWTT_FILE_NAME"), value}) {
     auto buf = fuzz::Buffer(64);
-    VOLNEDA_GetAttribute(g_reader, fuzz::W(asked), buf.get());
+    VOLNEDA_GetAttribute(g_reader, W(asked), buf.get());
     FUZZ_CHECK(fuzz::Terminated(buf.get(), 64) >= 0);
   }
   FUZZ_CHECK(VOLNEDA_Close(g_reader) == 0);

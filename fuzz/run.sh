@@ -3,13 +3,16 @@
 # corpus (fuzz/corpus/NAME) and what earlier runs found (BUILD/fuzz-corpus/NAME,
 # where new inputs go).  A crash, hang, leak, sanitizer report or failed check
 # fails the run; the input that caused it is kept in BUILD/fuzz-findings/.
-# Usage: fuzz/run.sh BUILD SECONDS [NAME ...]   (default: every target)
+# Usage: fuzz/run.sh BUILD SECONDS [NAME ...]   (default: every target built)
 set -u
 build=$1
 seconds=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(xml command write ini tagfield names)
+if [ ${#targets[@]} -eq 0 ]; then  # every target the build made
+  for f in "$build"/bin/fuzz_*; do [ -x "$f" ] && targets+=("${f##*/fuzz_}"); done
+fi
+[ ${#targets[@]} -gt 0 ] || { echo "no fuzz targets in $build/bin" >&2; exit 1; }
 here=$(cd "$(dirname "$0")" && pwd)
 mkdir -p "$build/fuzz-findings"
 status=0

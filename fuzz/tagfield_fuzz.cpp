@@ -32,11 +32,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static const char kTemplateAttribute[] = "RFID_SWTT_FILE_NAME";
   if (memmem(data, size, kTemplateAttribute, sizeof kTemplateAttribute - 1)) return -1;
   fuzz::WriteScratch("field.ini", data, size);
-  if (VOLNEDA_Open(g_reader, fuzz::W(u"R1")) == 0) {
+  if (VOLNEDA_Open(g_reader, W(u"R1")) == 0) {
     fuzz::Command(g_reader, u"identify");
     fuzz::Command(g_reader, u"read");
     fuzz::Command(g_reader, u"read mem(all,0,256,h) mem(swtt,12,6,s) mem(n,40,4,i) field(0,1) where swtt=0");
-    VOLNEDA_Write(g_reader, fuzz::W(kWrite));
+    VOLNEDA_Write(g_reader, W(kWrite));
     fuzz::Command(g_reader, u"read mem(all,0,256,h)");
   }
   // Also after an open whose control block the driver refused: the reader

@@ -15,11 +15,11 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  FUZZ_CHECK(VOLNEDA_Open(g_reader, fuzz::W(u"R1")) == 0);
+  FUZZ_CHECK(VOLNEDA_Open(g_reader, W(u"R1")) == 0);
   std::u16string request;
-  if (size > 0 && data[0] == '@') request = u"@" + fuzz::Path16(fuzz::WriteScratch("request.xml", data + 1, size - 1));
+  if (size > 0 && data[0] == '@') request = u"@" + Wide(fuzz::WriteScratch("request.xml", data + 1, size - 1));
   else request = plat::Utf8ToWide(std::string_view(reinterpret_cast<const char *>(data), size));
-  VOLNEDA_Write(g_reader, fuzz::W(request));
+  VOLNEDA_Write(g_reader, W(request));
   VOLNEDA_Close(g_reader);
   fuzz::Drain(g_reader);
   return 0;

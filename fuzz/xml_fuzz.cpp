@@ -20,9 +20,8 @@ std::u16string Seen(XMLREADER_HANDLE doc) {
   auto data = Buffer(256), id = Buffer(256);
   XMLreader_GetChildData(doc, data.get(), 256);
   id[0] = 0;
-  XMLreader_GetChildAttribute(doc, reinterpret_cast<const VOLNEDA_WCHAR *>(u"ID"), id.get(), 256);
-  return std::u16string(reinterpret_cast<const char16_t *>(data.get())) + u'|' +
-         reinterpret_cast<const char16_t *>(id.get());
+  XMLreader_GetChildAttribute(doc, W(u"ID"), id.get(), 256);
+  return U(data.get()) + u'|' + U(id.get());
 }
 
 // An edited document and the same text parsed afresh have the same tree:
@@ -49,8 +48,8 @@ struct Walk {
   // A name of the result documents, one from the input, or null.
   const VOLNEDA_WCHAR *Name() {
     size_t i = in.ConsumeIntegralInRange<size_t>(0, std::size(kNames) + 1);
-    if (i == std::size(kNames)) return fuzz::W(own);
-    return i > std::size(kNames) ? nullptr : reinterpret_cast<const VOLNEDA_WCHAR *>(kNames[i]);
+    if (i == std::size(kNames)) return W(own);
+    return i > std::size(kNames) ? nullptr : W(kNames[i]);
   }
   int32_t Size() {
     switch (in.ConsumeIntegralInRange(0, 3)) {
@@ -64,7 +63,7 @@ struct Walk {
   const VOLNEDA_WCHAR *Text() {
     if (in.ConsumeBool()) return nullptr;
     text = fuzz::Latin1(in.ConsumeRandomLengthString(64));
-    return fuzz::W(text);
+    return W(text);
   }
 
   // Copy-out: at most size - 1 units, NULs up to size - 1, terminated.
@@ -146,7 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   FuzzedDataProvider in(data, size);
   std::u16string text = fuzz::Latin1(in.ConsumeRandomLengthString(size));
   XMLREADER_HANDLE doc = nullptr;
-  XMLreader_OpenDoc(&doc, text.empty() && in.ConsumeBool() ? nullptr : fuzz::W(text));
+  XMLreader_OpenDoc(&doc, text.empty() && in.ConsumeBool() ? nullptr : W(text));
   FUZZ_CHECK(doc != nullptr);
   Walk walk{in, doc};
   for (int steps = 0; steps < 256 && in.remaining_bytes() > 0; ++steps) walk.Step();

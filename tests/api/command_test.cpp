@@ -146,7 +146,7 @@ TEST_F(Commands, VersionOneDriverShape) {
                        "<Tag ID=\"04AB000000000001\" SWTT=\"04AB00000001\"/>\r\n</IdentifyTags>\r\n");
 }
 
-TEST_F(Commands, ReadTheDocumentedExample) {
+TEST_F(Commands, ReadsListedMissingAndMemFields) {
   Templates("[0123xxxxxxxx]\nID=Pallet\nf_00=PartNo,18,8,s\n");
   WriteTextFile(fieldPath, "[reader RDR1]\nversion = 2.1\nattr.RFID_SWTT_FILE_NAME = " + swttPath + "\n" + kPallet);
   ASSERT_EQ(Open(u"RDR1"), 0);

@@ -78,9 +78,11 @@ TEST(CodePage, Windows1252AndUtf8BothWays) {
 
   EXPECT_EQ(plat::Utf8ToWide("caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"), u"caf\u00E9 \u20AC \U0001F600");
   EXPECT_EQ(plat::WideToUtf8(u"caf\u00E9 \u20AC \U0001F600"), "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80");
-  // Broken input: truncated, overlong, stray continuation, surrogate.
-  for (auto [utf8, wide] : {std::pair{"\xC3", u"\uFFFD"}, {"\xC0\xAF", u"\uFFFD\uFFFD"}, {"a\x80" "b", u"a\uFFFDb"},
-                            {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"}})
+  // Broken input (on Windows the system's converter refuses it and ours
+  // takes over): truncated, each byte of a cut sequence, overlong, stray
+  // continuation, a byte no sequence has, surrogate.
+  for (auto [utf8, wide] : {std::pair{"\xC3", u"\uFFFD"}, {"\xE2\x82", u"\uFFFD\uFFFD"}, {"\xC0\xAF", u"\uFFFD\uFFFD"},
+                            {"a\x80" "b", u"a\uFFFDb"}, {"a\xFF" "b", u"a\uFFFDb"}, {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"}})
     EXPECT_EQ(plat::Utf8ToWide(utf8), wide) << utf8;
   EXPECT_EQ(plat::WideToUtf8(std::u16string(1, char16_t(0xD800))), "\xEF\xBF\xBD");
 }

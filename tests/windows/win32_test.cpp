@@ -47,20 +47,6 @@ TEST(Win32Text, ConversionsOfTheSystem) {
   EXPECT_EQ(GetACP(), 1252u) << "the expectations above are for Windows-1252";
 }
 
-TEST(Win32Text, Utf8ValidThroughTheSystemInvalidByOneRule) {
-  struct Case { const char *utf8; std::u16string wide; } cases[] = {
-      {"caf\xC3\xA9", u"caf\u00E9"}, {"\xF0\x9F\x98\x80!", u"\U0001F600!"}, {"\xE2\x82\xAC", u"\u20AC"},
-      {"a\xFF" "b", u"a\uFFFDb"},
-      // Cut short, each byte of a cut sequence, overlong, an encoded surrogate.
-      {"\xC3", u"\uFFFD"}, {"\xE2\x82", u"\uFFFD\uFFFD"}, {"\xC0\xAF", u"\uFFFD\uFFFD"},
-      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},
-  };
-  for (const Case &c : cases) {
-    EXPECT_EQ(plat::Utf8ToWide(c.utf8), c.wide) << c.utf8;
-    if (c.wide.find(u'\uFFFD') == std::u16string::npos) { EXPECT_EQ(plat::WideToUtf8(c.wide), c.utf8); }
-  }
-}
-
 TEST(Win32Path, LongPathsSplitWithoutOverflow) {
   std::string dir = "C:\\" + std::string(400, 'd') + "\\";
   std::string name(300, 'n');
