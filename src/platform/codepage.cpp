@@ -255,10 +255,10 @@ PathParts SplitPathPortable(std::string_view path) {
 #else
 PathParts SplitPath(std::string_view path) {
 #endif
-  PathParts parts;
+  PathParts split;
 #if defined(_WIN32)
   if (path.size() >= 2 && path[1] == ':') {
-    parts.drive = std::string(path.substr(0, 2));
+    split.drive = std::string(path.substr(0, 2));
     path.remove_prefix(2);
   }
 #endif
@@ -267,17 +267,17 @@ PathParts SplitPath(std::string_view path) {
     if (path[i] == '\\' || path[i] == '/') lastSep = i;
   std::string_view name = path;
   if (lastSep != std::string_view::npos) {
-    parts.dir = std::string(path.substr(0, lastSep + 1));
+    split.dir = std::string(path.substr(0, lastSep + 1));
     name = path.substr(lastSep + 1);
   }
   size_t dot = name.rfind('.');
   if (dot == std::string_view::npos) {
-    parts.fname = std::string(name);
+    split.fname = std::string(name);
   } else {
-    parts.fname = std::string(name.substr(0, dot));
-    parts.ext = std::string(name.substr(dot));
+    split.fname = std::string(name.substr(0, dot));
+    split.ext = std::string(name.substr(dot));
   }
-  return parts;
+  return split;
 }
 
 }  // namespace plat
