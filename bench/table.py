@@ -59,7 +59,9 @@ def fmt_time(seconds):
         return "%.2f s" % seconds
     if seconds >= 1e-3:
         return "%.2f ms" % (seconds * 1e3)
-    return "%.1f us" % (seconds * 1e6)
+    if seconds >= 1e-6:
+        return "%.1f us" % (seconds * 1e6)
+    return "%.1f ns" % (seconds * 1e9)
 
 
 def fmt_rate(entry):
@@ -144,6 +146,15 @@ def main():
             print("dispatcher: %d messages posted and fetched between two threads in %s: %.0f messages/s"
                   % (key[2], fmt_time(e["seconds"]), e["items_per_second"]))
     print()
+
+    hold, identify = best.get(("lock", "hold", 1)), best.get(("lock", "identify", 1))
+    if hold and identify:
+        share = hold["seconds"] / identify["seconds"]
+        print("operation lock, uncontended: %s a hold; an identify of one tag %s, of which the lock is %.2f%%"
+              % (fmt_time(hold["seconds"]), fmt_time(identify["seconds"]), share * 100))
+        verdicts.append(("operation lock <= 1% of the cheapest reader operation", "%.2f%%" % (share * 100),
+                         share <= 0.01))
+        print()
 
     print("targets:")
     for target, figure, met in verdicts:

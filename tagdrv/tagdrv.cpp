@@ -2,6 +2,7 @@
 // tags described by a tag field file, so that the library runs end to end
 // without hardware.  Faults can be injected from the file or through the
 // control interface.
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -138,10 +139,9 @@ struct Faults {
   std::mutex files;
   std::string fieldFile;
   bool haveFieldFile = false;
-  int32_t value[7] = {};
+  int32_t value[TAGDRV_FAULT_OPEN_STATUS + 1] = {};
   std::map<std::string, int32_t> tagStatus;
   std::vector<InjectedFieldFault> fieldFaults;
-  int32_t writeCount = 0;
 };
 Faults &Control() {
   // Built in place and never destroyed: sessions on other threads may
@@ -150,6 +150,19 @@ Faults &Control() {
   static Faults *f = new (storage) Faults;
   return *f;
 }
+
+// Calls of each driver function since the process started, in the order
+// of kFunctionNames, for tests that check which calls the library makes.
+enum Function { kG4Open, kG4Close, kAllocate, kFree, kSetAttr, kGetAttr, kIdentify, kRead, kWrite, kErrorString };
+constexpr const char *kFunctionNames[] = {"G4Open",    "G4Close",   "RFIDAllocateControl", "RFIDFreeControl",
+                                          "G4SetAttr", "G4GetAttr", "G4Identify",          "G4Read",
+                                          "G4Write",   "G4GetErrorString"};
+std::atomic<int32_t> g_calls[std::size(kFunctionNames)];
+void Called(Function f) { g_calls[f].fetch_add(1, std::memory_order_relaxed); }
+
+// What G4Open hands out under TAGDRV_FAULT_OPEN_STATUS: a handle that comes
+// with a failing status.  It is no session, and no call may use it.
+G4DriverRecord g_refusedOpen = {};
 
 int32_t Fault(int32_t which, int32_t fromFile) {
   std::lock_guard<std::mutex> g(Control().lock);
@@ -241,12 +254,17 @@ extern "C" {
 
 TAGDRV_API G4HANDLE TAGDRV_CALL G4Open(const char *readerName, int32_t *status, void *infoArea, int32_t,
                                        int32_t) {
+  Called(kG4Open);
   int32_t dummy;
   if (!status) status = &dummy;
   try {
     if (int32_t f = Fault(TAGDRV_FAULT_OPEN, 0)) {
       *status = f;
       return nullptr;
+    }
+    if (int32_t f = Fault(TAGDRV_FAULT_OPEN_STATUS, 0)) {
+      *status = f;
+      return &g_refusedOpen;
     }
     auto session = std::make_unique<Session>();
     bool loaded;
@@ -291,12 +309,14 @@ TAGDRV_API G4HANDLE TAGDRV_CALL G4Open(const char *readerName, int32_t *status, 
 }
 
 TAGDRV_API int32_t TAGDRV_CALL G4Close(G4HANDLE handle, int32_t *status) {
-  delete reinterpret_cast<Session *>(handle);
+  Called(kG4Close);
+  if (handle != &g_refusedOpen) delete reinterpret_cast<Session *>(handle);
   if (status) *status = 0;
   return 0;
 }
 
 TAGDRV_API RfidControl *TAGDRV_CALL RFIDAllocateControl(G4HANDLE handle, int32_t *status) {
+  Called(kAllocate);
   int32_t dummy;
   if (!status) status = &dummy;
   auto *s = reinterpret_cast<Session *>(handle);
@@ -327,6 +347,7 @@ TAGDRV_API RfidControl *TAGDRV_CALL RFIDAllocateControl(G4HANDLE handle, int32_t
 }
 
 TAGDRV_API int32_t TAGDRV_CALL RFIDFreeControl(G4HANDLE, RfidControl *control, int32_t *status) {
+  Called(kFree);
   if (control) std::free(Impl(control)->perTag);
   std::free(Impl(control));
   if (status) *status = 0;
@@ -334,6 +355,7 @@ TAGDRV_API int32_t TAGDRV_CALL RFIDFreeControl(G4HANDLE, RfidControl *control, i
 }
 
 TAGDRV_API int32_t TAGDRV_CALL G4SetAttr(G4HANDLE handle, G4AttrList *list, int32_t *status) {
+  Called(kSetAttr);
   int32_t dummy;
   if (!status) status = &dummy;
   auto *s = reinterpret_cast<Session *>(handle);
@@ -357,6 +379,7 @@ TAGDRV_API int32_t TAGDRV_CALL G4SetAttr(G4HANDLE handle, G4AttrList *list, int3
 }
 
 TAGDRV_API int32_t TAGDRV_CALL G4GetAttr(G4HANDLE handle, G4AttrList *list, int32_t *status) {
+  Called(kGetAttr);
   int32_t dummy;
   if (!status) status = &dummy;
   auto *s = reinterpret_cast<Session *>(handle);
@@ -380,6 +403,7 @@ TAGDRV_API int32_t TAGDRV_CALL G4GetAttr(G4HANDLE handle, G4AttrList *list, int3
 }
 
 TAGDRV_API int32_t TAGDRV_CALL G4Identify(G4HANDLE handle, RfidControl *control) {
+  Called(kIdentify);
   auto *s = reinterpret_cast<Session *>(handle);
   ControlImpl *c = Impl(control);
   if (!s || !c) return 1;
@@ -418,6 +442,7 @@ TAGDRV_API int32_t TAGDRV_CALL G4Identify(G4HANDLE handle, RfidControl *control)
 }
 
 TAGDRV_API int32_t TAGDRV_CALL G4Read(G4HANDLE handle, RfidControl *control) {
+  Called(kRead);
   auto *s = reinterpret_cast<Session *>(handle);
   ControlImpl *c = Impl(control);
   if (!s || !c) return 1;
@@ -444,10 +469,7 @@ TAGDRV_API int32_t TAGDRV_CALL G4Read(G4HANDLE handle, RfidControl *control) {
 TAGDRV_API int32_t TAGDRV_CALL G4Write(G4HANDLE handle, RfidControl *control) {
   auto *s = reinterpret_cast<Session *>(handle);
   ControlImpl *c = Impl(control);
-  {
-    std::lock_guard<std::mutex> g(Control().lock);
-    ++Control().writeCount;
-  }
+  Called(kWrite);
   if (!s || !c) return 1;
   if (int32_t f = Fault(TAGDRV_FAULT_WRITE_RETURN, s->Reader().writeReturn)) return f;
   if (int32_t f = Fault(TAGDRV_FAULT_WRITE, s->Reader().writeError)) {
@@ -490,6 +512,7 @@ TAGDRV_API int32_t TAGDRV_CALL G4Write(G4HANDLE handle, RfidControl *control) {
 }
 
 TAGDRV_API int32_t TAGDRV_CALL G4GetErrorString(G4HANDLE, int32_t errorCode, char *buffer) {
+  Called(kErrorString);
   if (!buffer) return 1;
   for (const ErrorText &e : kErrorTexts)
     if (e.code == errorCode) {
@@ -506,7 +529,7 @@ TAGDRV_API void TAGDRV_CALL TagdrvSetFieldFile(const char *path) {
 }
 
 TAGDRV_API void TAGDRV_CALL TagdrvSetFault(int32_t fault, int32_t value) {
-  if (fault < 1 || fault > 6) return;
+  if (fault < 1 || fault >= static_cast<int32_t>(std::size(Control().value))) return;
   std::lock_guard<std::mutex> g(Control().lock);
   Control().value[fault] = value;
 }
@@ -538,9 +561,12 @@ TAGDRV_API void TAGDRV_CALL TagdrvClearFaults(void) {
   Control().fieldFaults.clear();
 }
 
-TAGDRV_API int32_t TAGDRV_CALL TagdrvWriteCount(void) {
-  std::lock_guard<std::mutex> g(Control().lock);
-  return Control().writeCount;
+TAGDRV_API int32_t TAGDRV_CALL TagdrvWriteCount(void) { return g_calls[kWrite].load(); }
+
+TAGDRV_API int32_t TAGDRV_CALL TagdrvCallCount(const char *function) {
+  for (size_t i = 0; function && i < std::size(kFunctionNames); ++i)
+    if (std::strcmp(function, kFunctionNames[i]) == 0) return g_calls[i].load();
+  return -1;
 }
 
 }  // extern "C"

@@ -20,7 +20,8 @@ typedef enum TagdrvFault {
   TAGDRV_FAULT_IDENTIFY = 3,    /* G4Identify fails with driverError = value */
   TAGDRV_FAULT_READ = 4,        /* G4Read fails with driverError = value */
   TAGDRV_FAULT_WRITE = 5,       /* G4Write returns 0 with driverError = value */
-  TAGDRV_FAULT_WRITE_RETURN = 6 /* G4Write returns value, writes nothing */
+  TAGDRV_FAULT_WRITE_RETURN = 6, /* G4Write returns value, writes nothing */
+  TAGDRV_FAULT_OPEN_STATUS = 7   /* G4Open gives a handle, but status = value */
 } TagdrvFault;
 
 /* Uses this tag field file from the next G4Open on (null: back to the
@@ -40,6 +41,9 @@ TAGDRV_API void TAGDRV_CALL TagdrvClearFaults(void);
 /* Number of G4Write calls since the process started (for tests that check
  * that no driver call was made). */
 TAGDRV_API int32_t TAGDRV_CALL TagdrvWriteCount(void);
+/* Number of calls of the named driver function ("G4Open", "RFIDFreeControl",
+ * ...) since the process started; -1 for a name that is not one of the ten. */
+TAGDRV_API int32_t TAGDRV_CALL TagdrvCallCount(const char *function);
 
 #ifdef __cplusplus
 }

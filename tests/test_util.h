@@ -44,13 +44,13 @@ inline std::string ReadTextFile(const std::string &path) {
   return std::string(std::istreambuf_iterator<char>(f), {});
 }
 
-// Returns once a thread blocks on the object (or, where that is unknown, after a generous moment).
-inline void WaitUntilBlocked(plat::Handle object) {
+// Returns once `threads` threads block on the object (or, where that is unknown, after a generous moment).
+inline void WaitUntilBlocked(plat::Handle object, int threads = 1) {
   if (plat::WaitersOn(object) < 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     return;
   }
-  while (plat::WaitersOn(object) == 0) std::this_thread::yield();
+  while (plat::WaitersOn(object) < threads) std::this_thread::yield();
 }
 
 #endif

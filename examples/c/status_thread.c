@@ -6,13 +6,21 @@
  *
  * The rules: DispatcherGetData blocks, so it runs on its own thread, one per
  * reader context.  StartDispatcher comes before any call that posts.  At
- * the end: VOLNEDA_Close, then StopDispatcher (the fetching thread's
- * DispatcherGetData returns 0), then wait for that thread, then
+ * the end: VOLNEDA_Close, then drain the queue (StopDispatcher discards
+ * what the thread has not taken yet), then StopDispatcher (the fetching
+ * thread's DispatcherGetData returns 0), then wait for that thread, then
  * VOLNEDA_StopAll.
+ *
+ * The drain: SetCommTimeOut posts one message of its own (source 24, code
+ * -3450) and needs no open reader.  Messages come in posting order, so once
+ * the fetching thread has taken that marker it has taken everything posted
+ * before it.
  */
 #if !defined(_WIN32)
 #define _POSIX_C_SOURCE 200809L /* pthread, nanosleep */
 #endif
+#include <stdatomic.h>
+
 #include "example.h"
 
 #if defined(_WIN32)
@@ -26,6 +34,10 @@ typedef pthread_t thread_t;
 #endif
 
 static int messages = 0;
+static char last_message[1100] = "(none)";
+static atomic_int marker_taken = 0;
+
+static int is_marker(int32_t source, int32_t code) { return source == 24 && code == -3450; }
 
 static THREAD_RESULT fetch_messages(void *argument) {
   VOLNEDA_HANDLE context = argument;
@@ -34,10 +46,15 @@ static THREAD_RESULT fetch_messages(void *argument) {
   char line[1024];
   /* Until StopDispatcher: each call returns one message, in posting order. */
   while (DispatcherGetData(context, &level, &source, &code, text, 256)) {
+    if (is_marker(source, code)) {
+      atomic_store(&marker_taken, 1);
+      continue;
+    }
     char tag[16];
     snprintf(tag, sizeof tag, "[%s]", level_name(level));
     printf("  %-13s %-13s %6d  %s\n", tag, source_name(source), (int)code, utf8(text, line, sizeof line));
     fflush(stdout);
+    snprintf(last_message, sizeof last_message, "%s: %s", source_name(source), line);
     ++messages;
   }
   return 0;
@@ -78,14 +95,18 @@ int main(int argc, char **argv) {
     VOLNEDA_Close(context);
   }
 
-  /* Give the thread time to take what is waiting: messages still unread when the
-   * dispatcher stops are not delivered. */
+  /* Drain: post the marker and wait until the thread has taken it.  The wait
+   * is bounded: with 99 messages unread the queue takes no more, and the
+   * marker would be dropped. */
+  SetCommTimeOut(context, 0);
+  for (int waited = 0; waited < 2000 && !atomic_load(&marker_taken); waited += 5) {
 #if defined(_WIN32)
-  Sleep(200);
+    Sleep(5);
 #else
-  struct timespec pause = {0, 200 * 1000 * 1000};
-  nanosleep(&pause, NULL);
+    struct timespec pause = {0, 5 * 1000 * 1000};
+    nanosleep(&pause, NULL);
 #endif
+  }
   StopDispatcher(context);
 #if defined(_WIN32)
   WaitForSingleObject(thread, INFINITE);
@@ -94,6 +115,6 @@ int main(int argc, char **argv) {
   pthread_join(thread, NULL);
 #endif
   VOLNEDA_StopAll(&context);
-  printf("%d status messages\n", messages);
+  printf("%d status messages, the last from %s\n", messages, last_message);
   return rc == 0 && messages > 0 ? 0 : 1;
 }

@@ -53,6 +53,7 @@ VOLNEDA_API int32_t VOLNEDA_CALL VOLNEDA_SetAttribute(VOLNEDA_HANDLE handle, con
                                                       const VOLNEDA_WCHAR *value) {
   ReaderContext *context = ToContext(handle);
   if (!context) return kErrNullContext;
+  OperationHold hold(context);
   try {
     if (!context->openFlag) {
       Post(context, kLevelError, kSrcSetAttribute, kErrNotOpen, u"SetAttribute");
@@ -76,6 +77,7 @@ VOLNEDA_API int32_t VOLNEDA_CALL VOLNEDA_GetAttribute(VOLNEDA_HANDLE handle, con
                                                       VOLNEDA_WCHAR *valueBuffer) {
   ReaderContext *context = ToContext(handle);
   if (!context) return kErrNullContext;
+  OperationHold hold(context);
   try {
     if (!context->openFlag) {
       Post(context, kLevelError, kSrcGetAttribute, kErrNotOpen, u"GetAttribute");

@@ -210,6 +210,7 @@ VOLNEDA_API int32_t VOLNEDA_CALL VOLNEDA_Command(VOLNEDA_HANDLE handle, const VO
                                                  int32_t *documentLengthOut, int32_t *tagCountOut) {
   ReaderContext *context = ToContext(handle);
   if (!context) return kErrNullContext;
+  OperationHold hold(context);
   try {
     if (!context->openFlag) {
       Post(context, kLevelError, kSrcRead, kErrNotOpen, u"");

@@ -14,6 +14,7 @@ extern "C" {
 VOLNEDA_API int32_t VOLNEDA_CALL VOLNEDA_Open(VOLNEDA_HANDLE handle, const VOLNEDA_WCHAR *readerName) {
   ReaderContext *context = ToContext(handle);
   if (!context) return kErrNullContext;
+  OperationHold hold(context);
   try {
     if (context->openFlag) {
       Post(context, kLevelWarning, kSrcOpen, kErrAlreadyOpen, u"Reader is already open");
@@ -36,11 +37,8 @@ VOLNEDA_API int32_t VOLNEDA_CALL VOLNEDA_Open(VOLNEDA_HANDLE handle, const VOLNE
       // No handle with a status that is not negative: the driver gave no
       // reason, so the failure is reported as -3300 (no reader open)
       // rather than as a status that reads like success.  A handle that
-      // came with a failing status is given back to the driver.
-      if (driver) {
-        int32_t ignored = 0;
-        G4Close(driver, &ignored);
-      }
+      // came with a failing status gets no further call: the open failed,
+      // and what the driver keeps behind it is the driver's to release.
       return status < 0 ? status : kErrNotOpen;
     }
     context->driverHandle = driver;
@@ -65,13 +63,16 @@ VOLNEDA_API int32_t VOLNEDA_CALL VOLNEDA_Open(VOLNEDA_HANDLE handle, const VOLNE
 VOLNEDA_API int32_t VOLNEDA_CALL VOLNEDA_Close(VOLNEDA_HANDLE handle) {
   ReaderContext *context = ToContext(handle);
   if (!context) return kErrNullContext;
+  OperationHold hold(context);
   try {
     if (!context->openFlag) {
       Post(context, kLevelError, kSrcClose, kErrNotOpen, u"");
       return kErrNotOpen;
     }
     auto driver = static_cast<G4HANDLE>(context->driverHandle);
-    if (context->control) RFIDFreeControl(driver, context->control, &context->lastStatus);
+    // The free is made even for a control block the driver failed to
+    // allocate (then null): the calling order is the same on every close.
+    RFIDFreeControl(driver, context->control, &context->lastStatus);
     G4Close(driver, &context->lastStatus);
     context->control = nullptr;
     context->driverHandle = nullptr;
@@ -89,6 +90,7 @@ VOLNEDA_API VOLNEDA_BOOL VOLNEDA_CALL VOLNEDA_GetErrorString(VOLNEDA_HANDLE hand
                                                              VOLNEDA_WCHAR *textBuffer) {
   ReaderContext *context = ToContext(handle);
   if (!context) return 1;
+  OperationHold hold(context);
   try {
     if (!context->openFlag) return 0;
     char text[113] = {};
@@ -112,6 +114,7 @@ VOLNEDA_API int32_t VOLNEDA_CALL VOLNEDA_GetXMLData(VOLNEDA_HANDLE handle, VOLNE
                                                     int32_t capacity) {
   ReaderContext *context = ToContext(handle);
   if (!context) return kErrNullContext;
+  OperationHold hold(context);
   try {
     if (!context->docText || !textBuffer || capacity <= 0) return kOk;
     // A document longer than the buffer is cut to capacity - 1 characters

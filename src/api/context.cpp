@@ -37,6 +37,7 @@ VOLNEDA_API VOLNEDA_BOOL VOLNEDA_CALL VOLNEDA_StartAll(VOLNEDA_HANDLE *handleOut
     // The ring lock is the context's, not the dispatcher's: a fetch on
     // another thread may still take it after StopDispatcher.
     plat::LockInit(&context->ringLock);
+    plat::LockInit(&context->operationLock);
     std::u16string path = wstr::FromApi(configPath);
     if (!path.empty()) {
       plat::WideToAnsiField(path, context->configPath, kConfigPathSize);
@@ -59,6 +60,10 @@ VOLNEDA_API void VOLNEDA_CALL VOLNEDA_StopAll(VOLNEDA_HANDLE *handleSlot) {
   if (!handleSlot || !*handleSlot) return;
   try {
     ReaderContext *context = ToContext(*handleSlot);
+    // An operation still running on another thread ends before the context
+    // goes (one that starts after this is the caller's use after free).
+    plat::LockEnter(&context->operationLock);
+    plat::LockLeave(&context->operationLock);
     plat::EventSet(context->closeEvent);
     if (context->watcherThread) {
       plat::WaitOne(context->watcherThread, plat::kInfinite);
@@ -67,6 +72,7 @@ VOLNEDA_API void VOLNEDA_CALL VOLNEDA_StopAll(VOLNEDA_HANDLE *handleSlot) {
     plat::HandleClose(context->wakeEvent);
     plat::HandleClose(context->closeEvent);
     plat::LockDelete(&context->ringLock);
+    plat::LockDelete(&context->operationLock);
     std::free(context);
     *handleSlot = nullptr;
   } catch (...) {

@@ -52,9 +52,27 @@ struct ReaderContext {
   // StopDispatcher (and perhaps a new StartDispatcher) knows the message it
   // was woken for is gone.  Guarded by the ring lock.
   uint32_t dispatcherRun;
+  // Serialises the reader operations of this context (open, close, commands,
+  // writes, attributes, templates, the document copy): the contract is one
+  // caller at a time, but two threads that break it must not tear the
+  // control block or the document text apart.  Recursive, so that an
+  // operation may call another (Open fetches an attribute).  The status
+  // dispatcher keeps to its own ring lock and is never blocked by it.
+  plat::Lock operationLock;
 };
 
 inline ReaderContext *ToContext(VOLNEDA_HANDLE handle) { return static_cast<ReaderContext *>(handle); }
+
+// Holds a context's operation lock for one exported call.  Uncontended it
+// costs one atomic exchange on entry and one on leaving (bench/ measures it
+// beside a whole call).
+struct OperationHold {
+  explicit OperationHold(ReaderContext *context) : lock(&context->operationLock) { plat::LockEnter(lock); }
+  ~OperationHold() { plat::LockLeave(lock); }
+  OperationHold(const OperationHold &) = delete;
+  OperationHold &operator=(const OperationHold &) = delete;
+  plat::Lock *lock;
+};
 
 // The process-wide close event shared by every context.
 #define VOLNEDA_CLOSE_EVENT_NAME u"VOLNEDA_CloseEvent"

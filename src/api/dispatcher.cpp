@@ -115,6 +115,11 @@ VOLNEDA_API VOLNEDA_BOOL VOLNEDA_CALL DispatcherGetData(VOLNEDA_HANDLE handle, i
   // The semaphore comes first: with a message waiting and the stop event
   // signalled together, the message is delivered.
   if (set[0] && set[1]) which = plat::WaitAny(set, 2, plat::kInfinite);
+  // The stop event wakes one waiter at a time (auto reset); each waiter it
+  // woke signals it again for the next, so that a StopDispatcher ends every
+  // fetch blocked on this run, however many threads wait.  The event is
+  // this run's alone: a new StartDispatcher creates another.
+  if (which == 1) plat::EventSet(set[1]);
   plat::HandleClose(set[0]);
   plat::HandleClose(set[1]);
   // Stopped, or the wait failed: nothing is consumed.

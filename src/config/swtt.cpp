@@ -98,6 +98,7 @@ extern "C" {
 VOLNEDA_API int32_t VOLNEDA_CALL VOLNEDA_LoadSWTT(VOLNEDA_HANDLE handle, const VOLNEDA_WCHAR *fileName) {
   ReaderContext *context = ToContext(handle);
   if (!context) return kErrNullContext;
+  OperationHold hold(context);
   try {
     if (!context->openFlag) {
       Post(context, kLevelError, kSrcTemplate, kErrNotOpen, u"");
@@ -118,6 +119,7 @@ VOLNEDA_API int32_t VOLNEDA_CALL VOLNEDA_LoadSWTT(VOLNEDA_HANDLE handle, const V
 VOLNEDA_API void VOLNEDA_CALL VOLNEDA_UnloadSWTT(VOLNEDA_HANDLE handle) {
   ReaderContext *context = ToContext(handle);
   if (!context) return;
+  OperationHold hold(context);
   try {
     Post(context, kLevelInfo, kSrcTemplate, kOk, u"Unload SWTT.ini");
     SwttFree(context);

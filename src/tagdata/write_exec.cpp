@@ -176,6 +176,7 @@ extern "C" {
 VOLNEDA_API int32_t VOLNEDA_CALL VOLNEDA_Write(VOLNEDA_HANDLE handle, const VOLNEDA_WCHAR *document) {
   ReaderContext *context = ToContext(handle);
   if (!context) return kErrNullContext;
+  OperationHold hold(context);
   try {
     if (!context->openFlag || !context->control) {
       Post(context, kLevelError, kSrcWrite, kErrNotOpen, u"Write");

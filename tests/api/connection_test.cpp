@@ -54,6 +54,42 @@ TEST_F(SimReader, FromOpenToClose) {
                                {3, 5, -200, u"Reader failed to open"}, {2, 6, -3300, u""}}));
 }
 
+// Which driver calls an open and the close after it make, by how the open
+// fails: a handle with a failing status gets no further call, and a failed
+// control block is still "freed" (null) before the driver is closed.
+TEST_F(SimReader, DriverCallsOfOpenAndClose) {
+  Field("");
+  const char *functions[] = {"G4Open", "RFIDAllocateControl", "RFIDFreeControl", "G4Close"};
+  auto calls = [&] {
+    std::vector<int32_t> counts;
+    for (const char *f : functions) counts.push_back(TagdrvCallCount(f));
+    return counts;
+  };
+  // One digit a function: how many calls it got between two counts.
+  auto delta = [](const std::vector<int32_t> &before, const std::vector<int32_t> &after) {
+    std::string d;
+    for (size_t i = 0; i < before.size(); ++i) d += std::to_string(after[i] - before[i]);
+    return d;
+  };
+  struct Case { int32_t fault, value, open; const char *openCalls, *closeCalls; int32_t close; } cases[] = {
+      {0, 0, 0, "1100", "0011", 0},
+      {TAGDRV_FAULT_OPEN, -200, -200, "1000", "0000", -3300},
+      {TAGDRV_FAULT_OPEN_STATUS, -201, -201, "1000", "0000", -3300},
+      {TAGDRV_FAULT_ALLOCATE, -202, -202, "1100", "0011", 0},
+  };
+  for (const Case &c : cases) {
+    TagdrvClearFaults();
+    if (c.fault) TagdrvSetFault(c.fault, c.value);
+    const auto before = calls();
+    EXPECT_EQ(Open(), c.open);
+    const auto opened = calls();
+    EXPECT_EQ(delta(before, opened), c.openCalls) << c.fault;
+    EXPECT_EQ(VOLNEDA_Close(handle), c.close);
+    EXPECT_EQ(delta(opened, calls()), c.closeCalls) << c.fault;
+  }
+  EXPECT_EQ(TagdrvCallCount("G4Nothing"), -1);
+}
+
 TEST_F(SimReader, ClosedReaderAndTemplates) {
   VOLNEDA_WCHAR buf[128] = {u'Z', 0};
   EXPECT_EQ(VOLNEDA_GetErrorString(handle, -1, buf), 0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <vector>
 
 #include "api/context.h"
 #include "api/dispatcher.h"
@@ -52,13 +53,15 @@ TEST_F(Dispatcher, KeepsFirst99InOrderCutsTextsAndThenBlocks) {
   EXPECT_EQ(late, "0,1,500,late");
 }
 
-TEST_F(Dispatcher, StopEndsAWaitingFetchAndFreesWhatIsUnread) {
-  std::string result;
-  std::thread reader([&] { result = Fetch(); });
-  WaitUntilBlocked(ctx->stopEvent);
+TEST_F(Dispatcher, StopEndsEveryWaitingFetchAndFreesWhatIsUnread) {
+  // Misuse as well as use: one fetching thread, or several on one context.
+  std::string results[4];
+  std::vector<std::thread> readers;
+  for (std::string &result : results) readers.emplace_back([&] { result = Fetch(); });
+  WaitUntilBlocked(ctx->stopEvent, 4);
   StopDispatcher(handle);
-  reader.join();
-  EXPECT_EQ(result, "none");
+  for (auto &r : readers) r.join();
+  for (const std::string &result : results) EXPECT_EQ(result, "none");
   // Restarted, messages left unread, stopped: the sanitizer run sees them freed.
   StartDispatcher(handle);
   EXPECT_EQ(ctx->ringCount, 0u);

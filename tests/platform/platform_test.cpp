@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
+#if !defined(_WIN32)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 #include <vector>
 
 #include "platform/platform.h"
@@ -115,7 +120,6 @@ TEST(Wave, ParsesPcmAndRejectsTheRest) {
   ASSERT_TRUE(plat::ParseWave(good.data(), good.size(), info));
   EXPECT_EQ(info.channels * 100000 + info.sampleRate, 208000u);
   EXPECT_EQ(info.dataSize, 8u);  // whole 4-byte frames only
-  EXPECT_EQ(plat::WaveImageSize(good.data()), good.size());
   struct Bad {
     const char *why;
     size_t at, cut;  // a 16-bit value set at an offset; bytes cut off the end
@@ -136,6 +140,54 @@ TEST(Wave, ParsesPcmAndRejectsTheRest) {
   VOLNEDA_PlaySndFile(nullptr);
   VOLNEDA_PlaySndMemory("not a wave");
   VOLNEDA_PlaySndMemory(nullptr);
+
+  // A memory image is known by its address alone.  Its copy reads no
+  // further than the end of the data chunk, and what the header claims
+  // beyond the memory that exists fails the copy, never the process: each
+  // image is placed so that it ends where readable memory ends.
+  auto patched = [&good](std::initializer_list<std::pair<size_t, uint32_t>> values, size_t keep) {
+    std::vector<uint8_t> image(good.begin(), good.begin() + keep);
+    for (auto [at, value] : values)
+      for (size_t i = 0; i < 4 && at + i < image.size(); ++i) image[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    return image;
+  };
+  const size_t riffAt = 4, dataAt = good.size() - 14;
+  struct Truncated {
+    const char *why;
+    std::vector<uint8_t> image;
+    size_t copied;  // from ample memory; 0: refused
+  } truncated[] = {
+      {"chunks claimed after the data", patched({{riffAt, 58 + (1u << 20)}}, good.size()), good.size()},
+      {"data claimed past the end", patched({{riffAt, 1048}, {dataAt, 1000}}, good.size()), 1056},
+      {"data past the RIFF size", patched({{dataAt, 1000}}, good.size()), 0},
+      {"header cut short", patched({}, 10), 0},
+      {"bigger than the player takes", patched({{riffAt, uint32_t(plat::kMaxWaveImage)}}, good.size()), 0},
+  };
+  auto plainRead = [](const void *from, size_t n, void *to) { return std::memcpy(to, from, n) != nullptr; };
+#if !defined(_WIN32)
+  const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  auto *area = static_cast<uint8_t *>(mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+  ASSERT_NE(area, MAP_FAILED);
+  ASSERT_EQ(mprotect(area + page, page, PROT_NONE), 0);
+#endif
+  for (const Truncated &t : truncated) {
+    std::vector<uint8_t> copy;
+    std::vector<uint8_t> padded = t.image;
+    padded.resize(4096);  // memory that exists, past what the image holds
+    EXPECT_EQ(plat::CopyWaveImage(padded.data(), plainRead, copy) ? copy.size() : 0, t.copied) << t.why;
+    if (t.copied) {
+      EXPECT_TRUE(plat::ParseWave(copy.data(), copy.size(), info)) << t.why;
+      EXPECT_EQ(copy[4] | copy[5] << 8, int(t.copied - 8)) << t.why;  // the RIFF size of the copy
+    }
+#if !defined(_WIN32)
+    uint8_t *at = area + page - t.image.size();
+    std::memcpy(at, t.image.data(), t.image.size());
+    VOLNEDA_PlaySndMemory(at);
+#endif
+  }
+#if !defined(_WIN32)
+  munmap(area, 2 * page);
+#endif
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -118,6 +119,65 @@ TEST(Threads, ContextsOnSeveralThreadsAtOnce) {
   for (auto &t : threads) t.join();
   TagdrvSetFieldFile(nullptr);
   for (const char *f : {"threads_field.ini", "threads_swtt.ini", "threads_rfconfig.ini"}) std::remove(f);
+}
+
+// The contract is one caller at a time per context; a program that breaks
+// it gets results that may interleave, never a torn document or a heap
+// the sanitizers complain about.
+TEST(Threads, OneContextCalledFromSeveralThreadsAtOnce) {
+  WriteTextFile("shared_field.ini",
+                "[reader R1]\nattr.RFID_SWTT_FILE_NAME = ./shared_swtt.ini\n"
+                "[tag a]\nreader = R1\nid = 0123456789ABCDEF\nswtt = 0123456789AB\ntext.18 = AB-12\n"
+                "[tag b]\nreader = R1\nid = 1123456789ABCDEF\nswtt = 0123456789AB\ntext.18 = CD-34\n");
+  WriteTextFile("shared_swtt.ini", "[0123xxxxxxxx]\nID=Pallet\nf_00=PartNo,18,8,s\nf_01=Serial,0,8,h\n");
+  TagdrvSetFieldFile("shared_field.ini");
+  VOLNEDA_HANDLE h = nullptr;
+  VOLNEDA_StartAll(&h, W(u""));
+  StartDispatcher(h);
+  FetchLoop loop(h);
+  ASSERT_EQ(VOLNEDA_Open(h, W(u"R1")), 0);
+  std::atomic<int> torn{0};
+  const std::vector<std::function<void(int)>> callers = {
+      [&](int) {
+        int32_t length, tags;
+        VOLNEDA_Command(h, W(u"read field(0,1) where swtt=0123"), &length, &tags);
+      },
+      [&](int) {
+        // Any document seen whole: the one of some command, never a mix.
+        std::u16string doc(1 << 16, u'\0');
+        VOLNEDA_GetXMLData(h, reinterpret_cast<VOLNEDA_WCHAR *>(doc.data()), int32_t(doc.size()));
+        doc.resize(std::char_traits<char16_t>::length(doc.c_str()));
+        if (!doc.empty() && doc.rfind(u"Tags>") != doc.size() - 5 && doc.rfind(u"Tags>\r\n") != doc.size() - 7)
+          ++torn;
+      },
+      [&](int i) {
+        VOLNEDA_Write(h, W(u"<WriteTags><Tag ID=\"0123456789ABCDEF\"><SWTTField EntryNr=\"0\">W" +
+                           std::u16string(1, u'0' + i % 10) + u"</SWTTField></Tag></WriteTags>"));
+      },
+      [&](int i) {
+        VOLNEDA_WCHAR value[64];
+        VOLNEDA_SetAttribute(h, W(u"Power"), W(i % 2 ? u"30" : u"10"));
+        VOLNEDA_GetAttribute(h, W(u"Power"), value);
+        if (i % 7 == 0) VOLNEDA_LoadSWTT(h, W(u"./shared_swtt.ini"));
+        if (i % 11 == 0) {
+          VOLNEDA_Close(h);
+          VOLNEDA_Open(h, W(u"R1"));
+        }
+      },
+  };
+  std::vector<std::thread> threads;
+  for (const auto &call : callers)
+    threads.emplace_back([&call] {
+      for (int i = 0; i < 300; ++i) call(i);
+    });
+  for (auto &t : threads) t.join();
+  EXPECT_EQ(torn, 0);
+  VOLNEDA_Close(h);
+  StopDispatcher(h);
+  loop.thread.join();
+  VOLNEDA_StopAll(&h);
+  TagdrvSetFieldFile(nullptr);
+  for (const char *f : {"shared_field.ini", "shared_swtt.ini"}) std::remove(f);
 }
 
 }  // namespace

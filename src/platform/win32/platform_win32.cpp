@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/wave.h"
 
 #include <mmsystem.h>
 
@@ -211,8 +212,31 @@ void PlaySoundFile(std::u16string_view fileName) {
   PlaySoundW(reinterpret_cast<const wchar_t *>(name.c_str()), nullptr, SND_FILENAME | SND_ASYNC);
 }
 
+namespace {
+bool ReadOwnMemory(const void *from, size_t n, void *to) {
+  SIZE_T got = 0;
+  return ReadProcessMemory(GetCurrentProcess(), from, to, n, &got) && got == n;
+}
+}  // namespace
+
 void PlaySoundMemory(const void *waveImage) {
-  PlaySoundW(static_cast<const wchar_t *>(waveImage), nullptr, SND_MEMORY | SND_ASYNC);
+  // The system plays from memory while the call has long returned: it gets
+  // a copy of the image, bounded by its chunks and read so that memory that
+  // cannot be read fails the copy rather than the process.  The copy of the
+  // sound before is kept until the new one has replaced it (a new sound
+  // stops the one playing).
+  static Lock *lock = [] {
+    auto *l = new Lock;  // never deleted: a player may run while the process exits
+    LockInit(l);
+    return l;
+  }();
+  static std::vector<uint8_t> *playing = new std::vector<uint8_t>;
+  std::vector<uint8_t> image;
+  if (!CopyWaveImage(waveImage, ReadOwnMemory, image)) return;
+  LockEnter(lock);
+  PlaySoundW(reinterpret_cast<const wchar_t *>(image.data()), nullptr, SND_MEMORY | SND_ASYNC);
+  playing->swap(image);
+  LockLeave(lock);
 }
 
 }  // namespace plat
