@@ -1,7 +1,7 @@
-// The simulated reader driver: the ten driver functions over readers and
+// The simulated reader backend: the ten driver functions over readers and
 // tags described by a tag field file, so that the library runs end to end
 // without hardware.  Faults can be injected from the file or through the
-// control interface.
+// control interface (tagdrv_control.h), which this file also exports.
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -14,12 +14,15 @@
 #include <type_traits>
 #include <vector>
 
-#include "field_file.h"
+#include "backend.h"
+#include "call_count.h"
+#include "sim/field_file.h"
 #include "tagdrv.h"
 #include "tagdrv_control.h"
 
 namespace {
 
+using tagdrv::Backend;
 using tagdrv::Field;
 using tagdrv::kMemorySize;
 using tagdrv::SimReader;
@@ -151,15 +154,6 @@ Faults &Control() {
   return *f;
 }
 
-// Calls of each driver function since the process started, in the order
-// of kFunctionNames, for tests that check which calls the library makes.
-enum Function { kG4Open, kG4Close, kAllocate, kFree, kSetAttr, kGetAttr, kIdentify, kRead, kWrite, kErrorString };
-constexpr const char *kFunctionNames[] = {"G4Open",    "G4Close",   "RFIDAllocateControl", "RFIDFreeControl",
-                                          "G4SetAttr", "G4GetAttr", "G4Identify",          "G4Read",
-                                          "G4Write",   "G4GetErrorString"};
-std::atomic<int32_t> g_calls[std::size(kFunctionNames)];
-void Called(Function f) { g_calls[f].fetch_add(1, std::memory_order_relaxed); }
-
 // What G4Open hands out under TAGDRV_FAULT_OPEN_STATUS: a handle that comes
 // with a failing status.  It is no session, and no call may use it.
 G4DriverRecord g_refusedOpen = {};
@@ -170,7 +164,8 @@ int32_t Fault(int32_t which, int32_t fromFile) {
   return v ? v : fromFile;
 }
 
-std::string FieldFilePath() {
+std::string FieldFilePath(const std::string &configured) {
+  if (!configured.empty()) return configured;
   {
     std::lock_guard<std::mutex> g(Control().lock);
     if (Control().haveFieldFile) return Control().fieldFile;
@@ -203,22 +198,6 @@ int32_t InjectedTagStatus(const SimTag &tag) {
   return it == Control().tagStatus.end() ? 0 : it->second;
 }
 
-// Where tag t's value lies in a slot's buffer: the areas of the tags before
-// it, each as long as its descriptor says (kind 1: rounded to an integer
-// size; otherwise the length plus one byte).  -1 when past the buffer.
-long AreaOffset(const ControlImpl *c, uint32_t slot, uint32_t tag) {
-  long offset = 0;
-  for (uint32_t t = 0; t < tag; ++t) {
-    const SlotDescriptor &d = c->desc[slot][t];
-    long size;
-    if (d.kind == 1) size = (d.length == 1 || d.length == 2 || d.length == 4) ? d.length : d.length == 3 ? 4 : 0;
-    else size = d.length >= 0 ? d.length + 1L : 0;
-    offset += size;
-    if (offset > TAGDRV_SLOT_DATA_SIZE) return -1;
-  }
-  return offset;
-}
-
 bool Eligible(const ControlImpl *c, uint32_t t) {
   return t < c->block.foundCount && c->selected[t] == 0 && c->status[t] == 0 && c->simTag[t];
 }
@@ -239,7 +218,7 @@ int32_t FieldFault(const SimTag &tag, int32_t start, int32_t length) {
 // Checks a slot's range for one tag; the offset of its value on success.
 int32_t CheckRange(const ControlImpl *c, uint32_t slot, uint32_t t, long &offset) {
   const SlotDescriptor &d = c->desc[slot][t];
-  offset = AreaOffset(c, slot, t);
+  offset = tagdrv::SlotAreaOffset(&c->block, slot, t);
   if (d.start < 0 || d.length < 0 || static_cast<long>(d.start) + d.length > static_cast<long>(kMemorySize))
     return kErrRange;
   if (offset < 0 || offset + d.length > TAGDRV_SLOT_DATA_SIZE) return kErrRange;
@@ -248,13 +227,11 @@ int32_t CheckRange(const ControlImpl *c, uint32_t slot, uint32_t t, long &offset
 
 ControlImpl *Impl(RfidControl *control) { return reinterpret_cast<ControlImpl *>(control); }
 
-}  // namespace
-
-extern "C" {
-
-TAGDRV_API G4HANDLE TAGDRV_CALL G4Open(const char *readerName, int32_t *status, void *infoArea, int32_t,
-                                       int32_t) {
-  Called(kG4Open);
+// The ten functions of the backend.  The reader is the tag field's reader
+// of the configured name (setting sim.reader, default the name opened), in
+// the configured tag field file (setting field) or the one of the control
+// interface, TAGDRV_FIELD, tagfield.ini.
+G4HANDLE SimOpen(const tagdrv::ReaderConfig &config, int32_t *status, void *infoArea) {
   int32_t dummy;
   if (!status) status = &dummy;
   try {
@@ -269,7 +246,7 @@ TAGDRV_API G4HANDLE TAGDRV_CALL G4Open(const char *readerName, int32_t *status, 
     auto session = std::make_unique<Session>();
     bool loaded;
     {
-      const std::string path = FieldFilePath();
+      const std::string path = FieldFilePath(config.Get("field"));
       std::lock_guard<std::mutex> g(Control().files);
       loaded = tagdrv::LoadField(path, session->state->field);
     }
@@ -277,7 +254,7 @@ TAGDRV_API G4HANDLE TAGDRV_CALL G4Open(const char *readerName, int32_t *status, 
       *status = kErrNoFieldFile;
       return nullptr;
     }
-    std::string name = readerName ? std::string(readerName, strnlen(readerName, 32)) : std::string();
+    const std::string name = config.Get("sim.reader", config.name);
     bool found = false;
     for (size_t i = 0; i < session->state->field.readers.size() && !found; ++i)
       if (session->state->field.readers[i].name == name) {
@@ -308,15 +285,13 @@ TAGDRV_API G4HANDLE TAGDRV_CALL G4Open(const char *readerName, int32_t *status, 
   }
 }
 
-TAGDRV_API int32_t TAGDRV_CALL G4Close(G4HANDLE handle, int32_t *status) {
-  Called(kG4Close);
+int32_t SimClose(G4HANDLE handle, int32_t *status) {
   if (handle != &g_refusedOpen) delete reinterpret_cast<Session *>(handle);
   if (status) *status = 0;
   return 0;
 }
 
-TAGDRV_API RfidControl *TAGDRV_CALL RFIDAllocateControl(G4HANDLE handle, int32_t *status) {
-  Called(kAllocate);
+RfidControl *SimAllocate(G4HANDLE handle, int32_t *status) {
   int32_t dummy;
   if (!status) status = &dummy;
   auto *s = reinterpret_cast<Session *>(handle);
@@ -346,16 +321,14 @@ TAGDRV_API RfidControl *TAGDRV_CALL RFIDAllocateControl(G4HANDLE handle, int32_t
   return &c->block;
 }
 
-TAGDRV_API int32_t TAGDRV_CALL RFIDFreeControl(G4HANDLE, RfidControl *control, int32_t *status) {
-  Called(kFree);
+int32_t SimFree(G4HANDLE, RfidControl *control, int32_t *status) {
   if (control) std::free(Impl(control)->perTag);
   std::free(Impl(control));
   if (status) *status = 0;
   return 0;
 }
 
-TAGDRV_API int32_t TAGDRV_CALL G4SetAttr(G4HANDLE handle, G4AttrList *list, int32_t *status) {
-  Called(kSetAttr);
+int32_t SimSetAttr(G4HANDLE handle, G4AttrList *list, int32_t *status) {
   int32_t dummy;
   if (!status) status = &dummy;
   auto *s = reinterpret_cast<Session *>(handle);
@@ -378,8 +351,7 @@ TAGDRV_API int32_t TAGDRV_CALL G4SetAttr(G4HANDLE handle, G4AttrList *list, int3
   return *status;
 }
 
-TAGDRV_API int32_t TAGDRV_CALL G4GetAttr(G4HANDLE handle, G4AttrList *list, int32_t *status) {
-  Called(kGetAttr);
+int32_t SimGetAttr(G4HANDLE handle, G4AttrList *list, int32_t *status) {
   int32_t dummy;
   if (!status) status = &dummy;
   auto *s = reinterpret_cast<Session *>(handle);
@@ -402,8 +374,7 @@ TAGDRV_API int32_t TAGDRV_CALL G4GetAttr(G4HANDLE handle, G4AttrList *list, int3
   return *status;
 }
 
-TAGDRV_API int32_t TAGDRV_CALL G4Identify(G4HANDLE handle, RfidControl *control) {
-  Called(kIdentify);
+int32_t SimIdentify(G4HANDLE handle, RfidControl *control) {
   auto *s = reinterpret_cast<Session *>(handle);
   ControlImpl *c = Impl(control);
   if (!s || !c) return 1;
@@ -441,8 +412,7 @@ TAGDRV_API int32_t TAGDRV_CALL G4Identify(G4HANDLE handle, RfidControl *control)
   return 0;
 }
 
-TAGDRV_API int32_t TAGDRV_CALL G4Read(G4HANDLE handle, RfidControl *control) {
-  Called(kRead);
+int32_t SimRead(G4HANDLE handle, RfidControl *control) {
   auto *s = reinterpret_cast<Session *>(handle);
   ControlImpl *c = Impl(control);
   if (!s || !c) return 1;
@@ -466,10 +436,9 @@ TAGDRV_API int32_t TAGDRV_CALL G4Read(G4HANDLE handle, RfidControl *control) {
   return 0;
 }
 
-TAGDRV_API int32_t TAGDRV_CALL G4Write(G4HANDLE handle, RfidControl *control) {
+int32_t SimWrite(G4HANDLE handle, RfidControl *control) {
   auto *s = reinterpret_cast<Session *>(handle);
   ControlImpl *c = Impl(control);
-  Called(kWrite);
   if (!s || !c) return 1;
   if (int32_t f = Fault(TAGDRV_FAULT_WRITE_RETURN, s->Reader().writeReturn)) return f;
   if (int32_t f = Fault(TAGDRV_FAULT_WRITE, s->Reader().writeError)) {
@@ -511,8 +480,7 @@ TAGDRV_API int32_t TAGDRV_CALL G4Write(G4HANDLE handle, RfidControl *control) {
   return 0;
 }
 
-TAGDRV_API int32_t TAGDRV_CALL G4GetErrorString(G4HANDLE, int32_t errorCode, char *buffer) {
-  Called(kErrorString);
+int32_t SimErrorString(G4HANDLE, int32_t errorCode, char *buffer) {
   if (!buffer) return 1;
   for (const ErrorText &e : kErrorTexts)
     if (e.code == errorCode) {
@@ -521,6 +489,16 @@ TAGDRV_API int32_t TAGDRV_CALL G4GetErrorString(G4HANDLE, int32_t errorCode, cha
     }
   return 1;
 }
+
+}  // namespace
+
+const tagdrv::Backend &tagdrv::SimBackend() {
+  static const Backend backend = {"sim",       SimOpen,    SimClose,    SimAllocate, SimFree,       SimSetAttr,
+                                  SimGetAttr, SimIdentify, SimRead,     SimWrite,    SimErrorString};
+  return backend;
+}
+
+extern "C" {
 
 TAGDRV_API void TAGDRV_CALL TagdrvSetFieldFile(const char *path) {
   std::lock_guard<std::mutex> g(Control().lock);
@@ -561,12 +539,8 @@ TAGDRV_API void TAGDRV_CALL TagdrvClearFaults(void) {
   Control().fieldFaults.clear();
 }
 
-TAGDRV_API int32_t TAGDRV_CALL TagdrvWriteCount(void) { return g_calls[kWrite].load(); }
+TAGDRV_API int32_t TAGDRV_CALL TagdrvWriteCount(void) { return TagdrvCallCount("G4Write"); }
 
-TAGDRV_API int32_t TAGDRV_CALL TagdrvCallCount(const char *function) {
-  for (size_t i = 0; function && i < std::size(kFunctionNames); ++i)
-    if (std::strcmp(function, kFunctionNames[i]) == 0) return g_calls[i].load();
-  return -1;
-}
+TAGDRV_API int32_t TAGDRV_CALL TagdrvCallCount(const char *function) { return tagdrv::CallCount(function); }
 
 }  // extern "C"
