@@ -67,6 +67,15 @@ constexpr VerbText kVerbs[] = {
      "127.0.0.1 every request needs the access token printed at start (open the\n"
      "printed address with ?token=...).  Ctrl-C stops it and closes the reader.\n",
      "volneda --config examples/rfconfig.ini serve --listen 127.0.0.1:8080"},
+    {"trace", "volneda trace [--format json | --to-field] FILE", "read a driver trace, or replay it",
+     "Reads a trace that the driver library wrote for a reader configured with\n"
+     "trace = FILE in its driver configuration (TAGDRV_CONFIG): one call a line,\n"
+     "the request beside the answer, then each function's calls and times.\n"
+     "--format json passes the JSON lines through.  --to-field prints a tag field\n"
+     "file made of what the session saw (readers, attributes, tags, the rounds\n"
+     "they were in, the memory that was read), which the simulated reader\n"
+     "replays: set TAGDRV_FIELD to it.\n",
+     "volneda trace --to-field dock1.trace > tagfield.ini"},
     {"demo", "volneda demo", "a short tour of the library on the simulated reader",
      "Lists the readers, identifies and reads the tags of the first one, writes a\n"
      "tag and reads it back in one session, and watches a few rounds of a field\n"
@@ -120,6 +129,7 @@ std::string Usage() {
       "Environment:\n"
       "  RF_RFID_CONFIG   the reader list, when --config is not given\n"
       "  TAGDRV_FIELD     the tag field file of the simulated reader driver\n"
+      "  TAGDRV_CONFIG    the driver configuration: which backend serves each reader\n"
       "\n"
       "Examples:\n"
       "  volneda readers\n"

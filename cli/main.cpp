@@ -80,6 +80,8 @@ int main(int argc, char **argv) {
       if (!take(v) || !cli::ParseCount(v, opt.count)) return Usage("--count needs a number of rounds");
     } else if (name == "--listen") {
       if (!take(opt.listen)) return Usage("--listen needs ADDR:PORT");
+    } else if (name == "--to-field") {
+      opt.toField = true;
     } else if (name == "--inline") {
       if (!take(opt.inlineText)) return Usage("--inline needs the request text");
       opt.inlineGiven = true;
@@ -110,6 +112,8 @@ int main(int argc, char **argv) {
   bool none = rest.empty();
   if (opt.inlineGiven && verb != "write") return Usage("--inline belongs to write");
   if (!opt.listen.empty() && verb != "serve") return Usage("--listen belongs to serve");
+  if (opt.toField && verb != "trace") return Usage("--to-field belongs to trace");
+  if (verb == "trace") return cli::Trace(opt, rest);
   if (verb == "readers" && none) return tool.Readers();
   if (verb == "version" && none) return tool.Version();
   if (verb == "demo" && none) return tool.Demo();

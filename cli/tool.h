@@ -29,6 +29,7 @@ struct Options {
   bool inlineGiven = false;         // write --inline
   std::string inlineText;
   std::string listen;               // serve: ADDR:PORT (empty: 127.0.0.1:8080)
+  bool toField = false;             // trace --to-field
 };
 
 // Exit statuses.
@@ -91,6 +92,10 @@ std::string ConfigPath(const Options &opt);
 std::string ConfigForLibrary(const std::string &path);
 // "1.23".
 std::string LibraryVersion();
+
+// volneda trace: a driver trace as a table, as JSON, or as a tag field
+// file (trace_view.cpp).
+int Trace(const Options &opt, const std::vector<std::string> &args);
 
 // volneda serve: the reader console in the browser (serve.cpp).
 int Serve(const Options &opt, const std::vector<std::string> &args);
