@@ -132,21 +132,32 @@ std::string FieldFile(int64_t tags, const std::string &templates) {
   return out;
 }
 
-std::unique_ptr<Reader> OpenReader(int64_t tags) {
+// traced: the reader's driver calls are traced, through a driver
+// configuration naming it, into a file beside its tag field.
+std::unique_ptr<Reader> OpenReader(int64_t tags, bool traced) {
   char dir[] = "/tmp/volneda_bench_XXXXXX";
   if (!mkdtemp(dir)) throw std::runtime_error("no temporary directory");
   const std::string templates = std::string(dir) + "/SWTT.INI", field = std::string(dir) + "/tagfield.ini";
   if (!WriteFile(templates, kTemplates) || !WriteFile(field, FieldFile(tags, templates)))
     throw std::runtime_error("cannot write the bench files");
   auto reader = std::make_unique<Reader>();
+  const std::string config = std::string(dir) + "/tagdrv.ini";
+  if (traced) {
+    reader->traceFile = std::string(dir) + "/bench.trace";
+    if (!WriteFile(config, "[reader R1]\ntrace = " + reader->traceFile + "\n"))
+      throw std::runtime_error("cannot write the driver configuration");
+    setenv("TAGDRV_CONFIG", config.c_str(), 1);
+  }
   TagdrvSetFieldFile(field.c_str());
   VOLNEDA_StartAll(&reader->handle, u"");
   StartDispatcher(reader->handle);
   const int32_t rc = VOLNEDA_Open(reader->handle, u"R1");
+  unsetenv("TAGDRV_CONFIG");
   // The driver and the template loader have read their files.
   std::remove(field.c_str());
   std::remove(templates.c_str());
-  rmdir(dir);
+  std::remove(config.c_str());
+  if (!traced) rmdir(dir);
   if (rc != 0) throw std::runtime_error("the simulated reader did not open");
   reader->context = ToContext(reader->handle);
   if (ParseCommand(kReadCommand, &reader->request) != 0) throw std::runtime_error("bad read command");
@@ -181,7 +192,14 @@ std::map<int64_t, std::unique_ptr<Reader>> &OpenReaders() {
 
 Reader &ReaderWithTags(int64_t tags) {
   auto &slot = OpenReaders()[tags];
-  if (!slot) slot = OpenReader(tags);
+  if (!slot) slot = OpenReader(tags, false);
+  return *slot;
+}
+
+// Kept apart from the others by a negative key.
+Reader &TracedReaderWithTags(int64_t tags) {
+  auto &slot = OpenReaders()[-tags];
+  if (!slot) slot = OpenReader(tags, true);
   return *slot;
 }
 
@@ -190,6 +208,10 @@ void CloseReaders() {
     VOLNEDA_Close(reader->handle);
     StopDispatcher(reader->handle);
     VOLNEDA_StopAll(&reader->handle);
+    if (!reader->traceFile.empty()) {
+      std::remove(reader->traceFile.c_str());
+      rmdir(reader->traceFile.substr(0, reader->traceFile.rfind('/')).c_str());
+    }
   }
   OpenReaders().clear();
 }

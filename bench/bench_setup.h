@@ -40,8 +40,11 @@ struct Reader {
   VOLNEDA_HANDLE handle = nullptr;
   ReaderContext *context = nullptr;
   CommandRequest request{};  // the parsed read command
+  std::string traceFile;     // where its driver calls are traced, if they are
 };
 Reader &ReaderWithTags(int64_t tags);
+// The same, with every driver call traced by the driver host.
+Reader &TracedReaderWithTags(int64_t tags);
 // Closes them all (their threads must end before the process does).
 void CloseReaders();
 

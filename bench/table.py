@@ -147,6 +147,12 @@ def main():
                   % (key[2], fmt_time(e["seconds"]), e["items_per_second"]))
     print()
 
+    off, on = best.get(("trace", "off", 100)), best.get(("trace", "on", 100))
+    if off and on:
+        print("driver host, a read command of 100 tags (identify and read): %.0f driver calls/s untraced, "
+              "%.0f traced (%.1fx the time)" % (2 / off["seconds"], 2 / on["seconds"], on["seconds"] / off["seconds"]))
+        print()
+
     hold, identify = best.get(("lock", "hold", 1)), best.get(("lock", "identify", 1))
     if hold and identify:
         share = hold["seconds"] / identify["seconds"]
