@@ -187,6 +187,7 @@ TAGDRV_API G4HANDLE TAGDRV_CALL G4Open(const char *readerName, int32_t *status, 
     }
     auto *session = new HostSession{*inner, backend, inner, name, trace, options};
     if (trace) {
+      TraceHandle(t, session);
       TraceEnd(t);
     }
     return &session->record;

@@ -131,11 +131,16 @@ void TraceBegin(TraceCall &call, TraceFile *file, const TraceOptions &options, c
   if (!options.diffable) {
     TraceInt(call, "thread", ThreadNumber());
     TraceInt(call, "t", call.startUs);
-    char text[32];
-    std::snprintf(text, sizeof text, "%p", handle);
-    TraceText(call, "handle", text);
+    if (handle) TraceHandle(call, handle);
   }
   TraceText(call, "reader", reader);
+}
+
+void TraceHandle(TraceCall &call, const void *handle) {
+  if (call.options.diffable) return;
+  char text[32];
+  std::snprintf(text, sizeof text, "%p", handle);
+  TraceText(call, "handle", text);
 }
 
 void TraceInt(TraceCall &call, const char *key, int64_t value) {

@@ -43,6 +43,8 @@ struct TraceCall {
 
 void TraceBegin(TraceCall &call, TraceFile *file, const TraceOptions &options, const char *function,
                 const void *handle, const std::string &reader);
+// The handle, left out of the diffable form.
+void TraceHandle(TraceCall &call, const void *handle);
 void TraceInt(TraceCall &call, const char *key, int64_t value);
 void TraceText(TraceCall &call, const char *key, const std::string &text);
 // The request of an identify, read or write, before the call.

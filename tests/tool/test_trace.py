@@ -63,6 +63,7 @@ def test_trace_records_every_call_with_its_data():
     assert fns[:3] == ["G4Open", "RFIDAllocateControl", "G4GetAttr"] and fns[-2:] == ["RFIDFreeControl", "G4Close"]
     assert fns.count("G4Identify") == 8 and fns.count("G4Read") == 2 and fns.count("G4Write") == 1
     assert all(c["reader"] == "DOCK1" and {"t", "dur", "thread", "handle"} <= set(c) for c in trace)
+    assert len({c["handle"] for c in trace}) == 1  # the open's handle is the one every call gets
     assert trace[2]["name"] == "RFID_SWTT_FILE_NAME" and trace[2]["value"] == "SWTT.INI"
     first = next(c for c in trace if c["fn"] == "G4Identify")
     assert [(t["id"], t["swtt"], t["antenna"]) for t in first["tags"]] == [
