@@ -62,40 +62,42 @@ std::string RefusalText(int status) {
   }
 }
 
-// Set while the listening thread refuses a connection over the limit (see
-// ConnectionThreads), and, on a connection's thread, the connection that
-// the library is processing.
-thread_local bool tl_overflow = false;
+// How process_and_close_socket is called: on the listening thread first,
+// to admit the connection or refuse it (kAdmit, with the answer in
+// tl_admitted), then on the connection's own thread to serve it (kServe),
+// or on the listening thread to refuse one admitted that found no thread
+// (kRefuse).  And, on a connection's thread, the connection that the
+// library is processing.
+enum class Mode { kServe, kAdmit, kRefuse };
+thread_local Mode tl_mode = Mode::kServe;
+thread_local bool tl_admitted = false;
 class Connection;
 thread_local Connection *tl_current = nullptr;
 
-// One thread per connection, up to the limit; a connection beyond it is
-// refused at once on the listening thread (a 503 that does not wait).
+// A thread for each connection admitted.  The counting is the server's,
+// on the listening thread, so that a client over its limit takes neither
+// a thread nor a place among the connections of the others.
 class ConnectionThreads : public httplib::TaskQueue {
  public:
-  explicit ConnectionThreads(size_t limit) : limit_(limit) {}
-
   void enqueue(std::function<void()> fn) override {
-    {
-      std::lock_guard<std::mutex> g(lock_);
-      if (running_ < limit_) {
-        try {
-          std::thread([this, fn] {
-            fn();
-            std::lock_guard<std::mutex> g(lock_);
-            --running_;
-            done_.notify_all();
-          }).detach();
-          ++running_;
-          return;
-        } catch (const std::system_error &) {
-          // no thread to be had: refused like one over the limit
-        }
-      }
-    }
-    tl_overflow = true;
+    tl_mode = Mode::kAdmit;
     fn();
-    tl_overflow = false;
+    tl_mode = Mode::kServe;
+    if (!tl_admitted) return;
+    std::lock_guard<std::mutex> g(lock_);
+    try {
+      std::thread([this, fn] {
+        fn();
+        std::lock_guard<std::mutex> g(lock_);
+        --running_;
+        done_.notify_all();
+      }).detach();
+      ++running_;
+    } catch (const std::system_error &) {
+      tl_mode = Mode::kRefuse;
+      fn();
+      tl_mode = Mode::kServe;
+    }
   }
 
   void shutdown() override {
@@ -104,7 +106,7 @@ class ConnectionThreads : public httplib::TaskQueue {
   }
 
  private:
-  size_t limit_, running_ = 0;
+  size_t running_ = 0;
   std::mutex lock_;
   std::condition_variable done_;
 };
@@ -199,24 +201,25 @@ class Connection : public httplib::Stream {
     }
   }
 
-  // Answers a refused request and ends the connection; `linger`: reads what
-  // the client still sends for a moment, without keeping it.
+  // Answers a refused request; the caller closes the connection.  Without
+  // `linger` (on the listening thread) nothing waits.
   void Refuse(int status, bool linger) {
     std::string body = "{\"error\":\"" + RefusalText(status) + "\"}";
     std::string out = "HTTP/1.1 " + std::to_string(status) + " " + Reason(status) +
                       "\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) +
                       "\r\nCache-Control: no-store\r\nConnection: close\r\n\r\n" + body;
-    if (linger) {
+    if (linger)
       write(out.data(), out.size());
-    } else {
+    else
       send(sock_, out.data(), out.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-    }
     shutdown(sock_, SHUT_WR);
-    if (!linger) return;
-    auto deadline = Steady::now() + kDrainTime;
+    // What the client still sends is read and dropped for a moment (on the
+    // listening thread only what has arrived), so that the close does not
+    // reset the connection before the client has read the answer.
+    auto deadline = Steady::now() + (linger ? kDrainTime : std::chrono::milliseconds(0));
     char buffer[4096];
     for (size_t drained = 0; drained < kDrainBytes && Wait(POLLIN, deadline);) {
-      ssize_t n = recv(sock_, buffer, sizeof buffer, 0);
+      ssize_t n = recv(sock_, buffer, sizeof buffer, MSG_DONTWAIT);
       if (n <= 0) break;
       drained += static_cast<size_t>(n);
     }
@@ -259,7 +262,7 @@ class Connection : public httplib::Stream {
 }  // namespace
 
 GuardedServer::GuardedServer(const HttpLimits &limits) : limits_(limits) {
-  new_task_queue = [this] { return new ConnectionThreads(limits_.connections); };
+  new_task_queue = [] { return new ConnectionThreads(); };
   set_payload_max_length(limits_.body);
   // What the library writes in its Keep-Alive header.
   set_keep_alive_timeout(std::chrono::duration_cast<std::chrono::seconds>(limits_.idle).count());
@@ -287,16 +290,21 @@ bool GuardedServer::ClientGone() { return tl_current && tl_current->Hungup(); }
 
 void GuardedServer::OnError(Handler handler) { onError_ = std::move(handler); }
 
-bool GuardedServer::TakeClient(const std::string &client) {
+bool GuardedServer::Admit(const std::string &client) {
   std::lock_guard<std::mutex> g(clientsLock_);
-  size_t &n = clients_[client];
-  if (n >= limits_.connectionsPerClient) return false;
-  ++n;
+  size_t &mine = clients_[client];
+  if (connections_ >= limits_.connections || mine >= limits_.connectionsPerClient) {
+    if (mine == 0) clients_.erase(client);
+    return false;
+  }
+  ++mine;
+  ++connections_;
   return true;
 }
 
-void GuardedServer::LeaveClient(const std::string &client) {
+void GuardedServer::Leave(const std::string &client) {
   std::lock_guard<std::mutex> g(clientsLock_);
+  --connections_;
   if (--clients_[client] == 0) clients_.erase(client);
 }
 
@@ -305,10 +313,13 @@ bool GuardedServer::process_and_close_socket(socket_t sock) {
   int port = 0;
   std::string client = Address(sock, true, port);
   bool ok = false;
-  if (tl_overflow) {
+  if (tl_mode == Mode::kAdmit) {
+    tl_admitted = Admit(client);
+    if (tl_admitted) return true;
     c.Refuse(503, false);
-  } else if (!TakeClient(client)) {
-    c.Refuse(503, true);
+  } else if (tl_mode == Mode::kRefuse) {
+    c.Refuse(503, false);
+    Leave(client);
   } else {
     for (size_t n = 1; n <= limits_.requestsPerConnection; ++n) {
       int head = c.ReadHead(n == 1 ? limits_.firstRequest : limits_.idle);
@@ -323,7 +334,7 @@ bool GuardedServer::process_and_close_socket(socket_t sock) {
       tl_current = nullptr;
       if (!ok || closed || c.Refusal() || c.Closing()) break;
     }
-    LeaveClient(client);
+    Leave(client);
   }
   shutdown(sock, SHUT_RDWR);
   close(sock);

@@ -65,13 +65,14 @@ class GuardedServer : public httplib::Server {
 
  private:
   bool process_and_close_socket(socket_t sock) override;
-  bool TakeClient(const std::string &client);
-  void LeaveClient(const std::string &client);
+  bool Admit(const std::string &client);
+  void Leave(const std::string &client);
 
   HttpLimits limits_;
   Handler onError_;
   std::mutex clientsLock_;
   std::map<std::string, size_t> clients_;  // open connections per address
+  size_t connections_ = 0;
 };
 
 }  // namespace cli
