@@ -171,7 +171,8 @@ class Connection : public httplib::Stream {
     for (;;) {
       for (size_t nl; (nl = in_.find('\n', scanned)) != std::string::npos; scanned = lineStart) {
         size_t length = nl + 1 - lineStart;
-        if (lines == 0 && length <= 2) {  // blank lines before a request are allowed
+        if (lines == 0 && (length == 1 || (length == 2 && in_[lineStart] == '\r'))) {
+          // Blank lines before a request are allowed.
           in_.erase(0, nl + 1);
           lineStart = 0;
           continue;
