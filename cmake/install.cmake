@@ -129,8 +129,20 @@ set(CPACK_SOURCE_GENERATOR "")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The VOLNEDA authors <volneda@localhost>")
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "default-jre-headless")
+# Depends: what the ELF files of the package need, found by dpkg-shlibdeps
+# (the C and C++ runtimes, and cpp-httplib for `volneda serve`).  The
+# package's own libraries (libvolneda.so.1 for the tool, libtagdrv.so for
+# libvolneda) are found through their run paths ($ORIGIN/../lib, $ORIGIN)
+# and need no entry.  Java and Python are for the jar and the Python
+# package only: suggested, not required.
+find_program(VOLNEDA_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(VOLNEDA_DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  message(STATUS "dpkg-shlibdeps not found (Debian: dpkg-dev): the .deb declares the C and C++ runtimes only")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1")
+endif()
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "default-jre-headless | java11-runtime-headless, python3")
 # shlibs file and the ldconfig trigger for libvolneda.so.1.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

@@ -10,6 +10,8 @@ need=(g++ cmake ninja-build libgtest-dev libgmock-dev pkg-config junit4 libhamcr
 need+=(nlohmann-json3-dev python3-pytest)
 # volneda serve (the reader console).
 need+=(libcpp-httplib-dev)
+# make package: the .deb's dependencies from what its ELF files need.
+need+=(dpkg-dev file)
 need+=("$@")
 # Words in place of packages: `fuzz`, the libFuzzer targets' compiler and its
 # fuzzer and sanitizer runtimes; `browser`, what the console's tests in a real

@@ -8,9 +8,12 @@
 #                                  and with pkg-config (plain Makefile), and
 #                                  run against the simulated reader, in C and
 #                                  in Java
-#   scripts/sdk-check.sh deb       make the .deb, install it with dpkg -i, run
-#                                  the installed tool and a Java example, and
-#                                  purge it again (root only; skipped else)
+#   scripts/sdk-check.sh deb       make the .deb; check that every library
+#                                  its ELF files need is in the package or in
+#                                  a package of its Depends; install it with
+#                                  dpkg -i, run the installed tool and a Java
+#                                  example, and purge it again (the install
+#                                  as root only; skipped else)
 #   scripts/sdk-check.sh windows   make the Windows SDK zips; per word size,
 #                                  link a C example against the zip's
 #                                  VOLNEDA.lib with lld and another against
@@ -94,16 +97,49 @@ check_install() {
   fi
 }
 
+# Every library that an ELF file of the .deb needs is in the package itself
+# or in a package its Depends field names (the sonames resolved to Debian
+# packages with dpkg -S).
+check_deb_needs() {  # deb
+  local deb=$1 root=$tmp/deb-files depends elf soname providers
+  rm -rf "$root" && dpkg-deb -x "$deb" "$root" || { fail "dpkg-deb -x $deb"; return; }
+  # The package names of Depends, alternatives included, without versions.
+  depends=" $(dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed 's/(.*//;s/:.*//;s/[[:space:]]//g' | tr '\n' ' ') "
+  echo "  Depends: $(dpkg-deb -f "$deb" Depends)"
+  local checked=0
+  while IFS= read -r -d '' elf; do
+    readelf -h "$elf" >/dev/null 2>&1 || continue
+    for soname in $(readelf -d "$elf" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
+      checked=$((checked + 1))
+      if [ -n "$(find "$root" -name "$soname" -print -quit)" ]; then
+        continue
+      fi
+      providers=$(dpkg -S "*/$soname" 2>/dev/null | sed 's/[:,].*//' | sort -u)
+      local ok=0 p
+      for p in $providers; do
+        case "$depends" in *" $p "*) ok=1 ;; esac
+      done
+      [ $ok = 1 ] || fail "${elf#"$root"} needs $soname (package: ${providers:-none found}), which Depends does not name"
+    done
+  done < <(find "$root" -type f -print0)
+  echo "  $checked needed libraries of the package's ELF files checked against the package and its Depends"
+}
+
 check_deb() {
   echo "== sdk: .deb"
-  if [ "$(id -u)" -ne 0 ] || ! command -v dpkg >/dev/null; then
-    echo "  SKIPPED: installing a .deb needs root and dpkg"
+  if ! command -v dpkg >/dev/null; then
+    echo "  SKIPPED: no dpkg"
     return
   fi
   cmake --build "$build" --target package >"$tmp/package.log" 2>&1 || { cat "$tmp/package.log"; fail "make package"; return; }
   local deb
   deb=$(ls "$build"/packages/volneda_*.deb 2>/dev/null | head -1)
   [ -n "$deb" ] && ls "$build"/packages/volneda-*.tar.gz >/dev/null 2>&1 || { fail "no .deb or .tar.gz"; return; }
+  check_deb_needs "$deb"
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "  SKIPPED: installing the .deb needs root"
+    return
+  fi
   if dpkg-query -W -f='${Status}' volneda 2>/dev/null | grep -q "install ok installed"; then
     echo "  SKIPPED: a volneda package is installed on this machine already"
     return
