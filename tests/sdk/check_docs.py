@@ -10,6 +10,12 @@ link or its #section leads nowhere; and when a command or write request
 that the docs name as the cause of an error code gives another code when
 run against the simulated reader (run from a directory holding the example
 reader list, templates and tag field).
+
+    check_docs.py --links DIR
+
+Checks only the relative links of every Markdown file under DIR (an
+installed documentation directory): each leads to a file or directory, and
+each #section to a heading.
 """
 import ctypes
 import pathlib
@@ -17,6 +23,37 @@ import re
 import runpy
 import sys
 import types
+
+
+def slug(heading):
+    return re.sub(r"[^\w\- ]", "", heading.strip().lower()).replace(" ", "-")
+
+
+def link_failures(sources, skip=()):
+    """Relative links of the Markdown files that lead nowhere, and #sections
+    without their heading; targets named in skip may be missing."""
+    found = []
+    for source in sources:
+        for target, anchor in re.findall(r"\]\(([^)#:]*)(?:#([^)]*))?\)", source.read_text(encoding="utf-8")):
+            path = (source.parent / target).resolve() if target else source
+            if path.name in skip and not path.exists():
+                continue
+            if not path.exists():
+                found.append(f"{source}: link to missing {target}")
+            elif anchor and path.suffix == ".md":
+                headings = re.findall(r"^#+ (.*)$", path.read_text(encoding="utf-8"), re.M)
+                if anchor not in {slug(h) for h in headings}:
+                    found.append(f"{source}: link to missing section {target}#{anchor}")
+    return found
+
+
+if sys.argv[1] == "--links":
+    pages = sorted(pathlib.Path(sys.argv[2]).rglob("*.md"))
+    problems = link_failures(pages)
+    for f in problems:
+        print(f)
+    print(f"{len(problems)} problems in the links of {len(pages)} pages")
+    sys.exit(1 if problems or not pages else 0)
 
 ROOT = pathlib.Path(sys.argv[1]).resolve()
 DOCS = ROOT / "docs"
@@ -70,22 +107,8 @@ require("file-formats.md", ["ID", "f_00", "f_15", "name,start,length,type", "h",
                             "/SWTT.INI", "\\SWTT.INI", "C:\\cfg\\\\SWTT.INI", "/etc/volneda//SWTT.INI"])
 
 
-def slug(heading):
-    return re.sub(r"[^\w\- ]", "", heading.strip().lower()).replace(" ", "-")
-
-
 # Relative links, and their #sections, lead somewhere.
-for source in sorted(DOCS.glob("*.md")) + [ROOT / "README.md"]:
-    for target, anchor in re.findall(r"\]\(([^)#:]*)(?:#([^)]*))?\)", source.read_text(encoding="utf-8")):
-        path = (source.parent / target).resolve() if target else source
-        if path.name in PAGES_OF_THE_TOOLS and not path.exists():
-            continue
-        if not path.exists():
-            failures.append(f"{source.name}: link to missing {target}")
-        elif anchor and path.suffix == ".md":
-            headings = re.findall(r"^#+ (.*)$", path.read_text(encoding="utf-8"), re.M)
-            if anchor not in {slug(h) for h in headings}:
-                failures.append(f"{source.name}: link to missing section {target}#{anchor}")
+failures += link_failures(sorted(DOCS.glob("*.md")) + [ROOT / "README.md"], PAGES_OF_THE_TOOLS)
 
 # The error tables: each documented cause gives its code.
 lib = ctypes.CDLL(sys.argv[2])
