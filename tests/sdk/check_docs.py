@@ -3,9 +3,11 @@
 
     check_docs.py SOURCE-DIR LIBVOLNEDA
 
-Fails when docs/ lacks a result code, a status message, a command form, a
-document element or attribute, a file key or an exported function; when
-the generated tables differ from src/meanings/meanings.tsv; when a relative
+Fails when include/volneda.h lacks the constant of a result code or gives
+it another value; when docs/ lacks a result code, a status message, a
+command form, a document element or attribute, a file key or an exported
+function; when the generated tables or constants differ from
+src/meanings/meanings.tsv; when a relative
 link or its #section leads nowhere; and when a command or write request
 that the docs name as the cause of an error code gives another code when
 run against the simulated reader (run from a directory holding the example
@@ -86,6 +88,17 @@ for name, kinds in (("result-codes.md", ["codes"]), ("status-messages.md", ["lev
         for row in generated[kind][2:]:
             if row + "\n" not in text:
                 failures.append(f"docs/{name}: no row {row}")
+
+# Every code of the TSV has its constant in volneda.h, with the same value.
+header = (ROOT / "include" / "volneda.h").read_text(encoding="utf-8")
+defined = {name: int(value) for name, value in
+           re.findall(r"^#define (VOLNEDA_\w+) \(?(-?\d+)\)?$", header, re.M)}
+for code, name, _, _ in tables.read_meanings()["code"]:
+    constant = tables.constant_name(name)
+    if defined.get(constant) != int(code):
+        failures.append(f"include/volneda.h: {constant} is {defined.get(constant)}, not {code}")
+if tables.render_header(header, tables.read_meanings()) != header:
+    failures.append("include/volneda.h: result codes differ from meanings.tsv (run scripts/docs-tables.py)")
 
 exports = [line.strip() for line in (ROOT / "src" / "exports.list").read_text().splitlines()
            if re.fullmatch(r"[A-Za-z]\w*", line.strip())]
