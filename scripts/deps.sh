@@ -6,8 +6,10 @@
 set -u
 
 need=(g++ cmake ninja-build libgtest-dev libgmock-dev pkg-config junit4 libhamcrest-java libbenchmark-dev)
-# The volneda tool's JSON output; the Python package's tests.
-need+=(nlohmann-json3-dev python3-pytest)
+# The volneda tool's JSON output; the Python package's tests; its pip
+# install into a virtual environment, offline (the venv module, and the
+# setuptools and wheel that build the package).
+need+=(nlohmann-json3-dev python3-pytest python3-venv python3-setuptools python3-setuptools-whl python3-wheel-whl)
 # volneda serve (the reader console).
 need+=(libcpp-httplib-dev)
 # make package: the .deb's dependencies from what its ELF files need.
