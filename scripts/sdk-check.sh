@@ -74,7 +74,7 @@ check_install() {
   ldd "$prefix/bin/volneda" | grep -q "$prefix/bin/../lib/libvolneda.so.1" || fail "the tool does not find its library"
   "$prefix/bin/volneda" version >/dev/null || fail "the installed tool does not run"
   # The installed pages' links lead to installed files.
-  python3 tests/sdk/check_docs.py --links "$prefix/share/doc/volneda" | sed 's/^/  /'
+  python3 tests/sdk/check_docs.py --links "$prefix/share/doc/volneda" "$prefix" | sed 's/^/  /'
   [ "${PIPESTATUS[0]}" -eq 0 ] || fail "links of the installed documentation"
 
   echo "== sdk: outside project with find_package(VOLNEDA) and CMake"

@@ -7,17 +7,18 @@ Fails when include/volneda.h lacks the constant of a result code or gives
 it another value; when docs/ lacks a result code, a status message, a
 command form, a document element or attribute, a file key or an exported
 function; when the generated tables or constants differ from
-src/meanings/meanings.tsv; when a relative
-link or its #section leads nowhere; and when a command or write request
-that the docs name as the cause of an error code gives another code when
-run against the simulated reader (run from a directory holding the example
-reader list, templates and tag field).
+src/meanings/meanings.tsv; when a relative link or its #section leads
+nowhere, or docs/README.md does not link a page; and when a command or
+write request that the docs name as the cause of an error code gives
+another code when run against the simulated reader (run from a directory
+holding the example reader list, templates and tag field).
 
-    check_docs.py --links DIR
+    check_docs.py --links DIR [PREFIX]
 
 Checks only the relative links of every Markdown file under DIR (an
 installed documentation directory): each leads to a file or directory, and
-each #section to a heading.
+each #section to a heading; with PREFIX (where the SDK was installed), also
+that every path under /usr the pages name is there under PREFIX.
 """
 import ctypes
 import pathlib
@@ -49,9 +50,22 @@ def link_failures(sources, skip=()):
     return found
 
 
+def install_path_failures(sources, prefix):
+    """Paths of the SDK under /usr that the pages name (up to a wildcard or
+    a brace) and that the install under prefix lacks."""
+    found = []
+    for source in sources:
+        for path in set(re.findall(r"/usr/([\w./-]*\w)", source.read_text(encoding="utf-8"))):
+            if re.search("volneda|tagdrv", path) and not (prefix / path).exists():
+                found.append(f"{source}: names /usr/{path}, which the install does not hold")
+    return found
+
+
 if sys.argv[1] == "--links":
     pages = sorted(pathlib.Path(sys.argv[2]).rglob("*.md"))
     problems = link_failures(pages)
+    if len(sys.argv) > 3:
+        problems += install_path_failures(pages, pathlib.Path(sys.argv[3]))
     for f in problems:
         print(f)
     print(f"{len(problems)} problems in the links of {len(pages)} pages")
@@ -120,8 +134,12 @@ require("file-formats.md", ["ID", "f_00", "f_15", "name,start,length,type", "h",
                             "/SWTT.INI", "\\SWTT.INI", "C:\\cfg\\\\SWTT.INI", "/etc/volneda//SWTT.INI"])
 
 
-# Relative links, and their #sections, lead somewhere.
+# Relative links, and their #sections, lead somewhere; the index links
+# every page.
 failures += link_failures(sorted(DOCS.glob("*.md")) + [ROOT / "README.md"], PAGES_OF_THE_TOOLS)
+indexed = set(re.findall(r"\]\(([\w.-]+\.md)\)", page("README.md")))
+failures += [f"docs/README.md: no link to {p.name}" for p in sorted(DOCS.glob("*.md"))
+             if p.name != "README.md" and p.name not in indexed]
 
 # The error tables: each documented cause gives its code.
 lib = ctypes.CDLL(sys.argv[2])
