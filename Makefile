@@ -66,7 +66,9 @@ package: build
 	cmake --build $(BUILD) --target package
 
 # HTML reference of the C interface (Doxygen), in $(BUILD)/docs/html.
+# Configures again first, so that a Doxygen installed since is found.
 docs: $(BUILD)/build.ninja
+	cmake -S . -B $(BUILD) >/dev/null
 	cmake --build $(BUILD) --target volneda_docs
 
 # The Windows SDK zips, one per word size, in build-win32 and build-win64.

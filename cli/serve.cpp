@@ -1,16 +1,17 @@
 // volneda serve: the reader console in the browser.  An HTTP server
 // (cpp-httplib) that serves the page built into the tool and the JSON API of
 // web_console.h, with the status messages and the watch's rounds pushed to
-// the page as server-sent events.
-#include <httplib.h>
-
+// the page as server-sent events.  The limits on requests, connections
+// and time are the guard's (http_guard.h).
 #include <atomic>
 #include <cstdlib>
+#include <limits>
 #include <random>
 #include <thread>
 
 #include "console.h"
 #include "format.h"
+#include "http_guard.h"
 #include "text.h"
 #include "tool.h"
 #include "web_console.h"
@@ -26,8 +27,10 @@ struct WebFile {
 #include "web_files.inc"
 
 constexpr int kDefaultPort = 8080;
-constexpr size_t kThreads = 16, kMaxStreams = 8, kMaxBody = 64 * 1024;
-constexpr auto kStreamPing = std::chrono::seconds(15);
+// Event streams at once, in all and per client address (a browser opens
+// at most six connections to one server).
+constexpr size_t kMaxStreams = 32, kStreamsPerClient = 6;
+constexpr auto kStreamPing = std::chrono::seconds(15), kStreamCheck = std::chrono::seconds(1);
 
 // The page may load its own files and talk to its own server, nothing else.
 constexpr const char *kPagePolicy =
@@ -62,6 +65,26 @@ bool ParseListen(const std::string &text, Endpoint &e) {
 // The default address needs no token: only this machine reaches it.  Any
 // other one, 127.0.0.2 included, does.
 bool NeedsToken(const std::string &host) { return host != "127.0.0.1" && host != "localhost" && host != "::1"; }
+
+bool EndsWith(const std::string &s, const std::string &end) {
+  return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
+
+// HOST:PORT, an IPv6 address in brackets.
+std::string HostPort(const std::string &host, int port) {
+  return (host.find(':') != std::string::npos ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
+// The path as a pattern that matches it alone (the routes are regular
+// expressions: "/app.js" would match "/appXjs").
+std::string Exactly(const std::string &path) {
+  std::string out;
+  for (char c : path) {
+    if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos) out += '\\';
+    out += c;
+  }
+  return out;
+}
 
 std::string NewToken() {
   std::random_device random;
@@ -113,23 +136,56 @@ long NumberParam(const httplib::Request &req, const char *name, long fallback) {
   return n;
 }
 
-std::vector<WriteItem> WriteItems(const Json &body) {
+// A JSON number that is a whole number from lo to hi: nothing is cut,
+// rounded or wrapped into range.
+long WholeNumber(const Json &j, const std::string &name, long lo, long hi) {
+  bool good = false;
+  long n = 0;
+  if (j.is_number_unsigned()) {
+    uint64_t u = j.get<uint64_t>();
+    good = u <= static_cast<uint64_t>(hi);
+    n = good ? static_cast<long>(u) : 0;
+  } else if (j.is_number_integer()) {
+    int64_t i = j.get<int64_t>();
+    good = i <= hi;
+    n = good ? static_cast<long>(i) : 0;
+  }
+  if (!good || n < lo)
+    throw BadRequest(name + ": a whole number from " + std::to_string(lo) + " to " + std::to_string(hi));
+  return n;
+}
+
+// A value the library would store with '?' in place of some characters is
+// refused unless the request allows the loss.
+std::string CheckedValue(const Json &item, const std::string &name, bool lossy) {
+  std::string value = item.at("value").get<std::string>();
+  std::string misses = lossy ? std::string() : CodePageMisses(value);
+  if (!misses.empty())
+    throw BadRequest(name + ": the reader's code page (Windows-1252) cannot hold " + misses +
+                     "; send \"lossy\": true to write them as '?'");
+  return value;
+}
+
+std::vector<WriteItem> WriteItems(const Json &body, bool lossy) {
   std::vector<WriteItem> items;
   for (const Json &f : body.value("fields", Json::array())) {
+    std::string name = "fields[" + std::to_string(items.size()) + "]";
     WriteItem w;
-    w.entryNr = f.at("entryNr").get<int32_t>();
-    w.value = f.at("value").get<std::string>();
+    w.entryNr = WholeNumber(f.at("entryNr"), name + ".entryNr", 0, 15);
+    w.value = CheckedValue(f, name + ".value", lossy);
     items.push_back(w);
   }
+  size_t fields = items.size();
   for (const Json &m : body.value("memory", Json::array())) {
+    std::string name = "memory[" + std::to_string(items.size() - fields) + "]";
     WriteItem w;
     w.kind = WriteItem::kMemory;
-    w.start = m.at("start").get<int32_t>();
-    w.length = m.at("length").get<int32_t>();
+    w.start = WholeNumber(m.at("start"), name + ".start", 0, 65535);
+    w.length = WholeNumber(m.at("length"), name + ".length", 1, 256);
     std::string type = m.value("type", std::string("s"));
     w.type = type.empty() ? ' ' : static_cast<char>(std::tolower(static_cast<unsigned char>(type[0])));
-    if (w.type != 'h' && w.type != 'i' && w.type != 's') throw BadRequest("memory type: h, i or s");
-    w.value = m.at("value").get<std::string>();
+    if (w.type != 'h' && w.type != 'i' && w.type != 's') throw BadRequest(name + ".type: h, i or s");
+    w.value = CheckedValue(m, name + ".value", lossy);
     items.push_back(w);
   }
   return items;
@@ -138,10 +194,12 @@ std::vector<WriteItem> WriteItems(const Json &body) {
 class ConsoleServer {
  public:
   ConsoleServer(const Endpoint &at, WebConsole &console, EventHub &hub)
-      : at_(at), console_(console), hub_(hub), token_(NeedsToken(at.host) ? NewToken() : std::string()) {
-    server_.new_task_queue = [] { return new httplib::ThreadPool(kThreads); };
-    server_.set_payload_max_length(kMaxBody);
-    server_.set_keep_alive_timeout(2);
+      : at_(at),
+        console_(console),
+        hub_(hub),
+        token_(NeedsToken(at.host) ? NewToken() : std::string()),
+        cookieValue_(token_.empty() ? std::string() : NewToken()),
+        server_(HttpLimits()) {
     server_.set_default_headers({{"Cache-Control", "no-store"},
                                  {"X-Content-Type-Options", "nosniff"},
                                  {"Referrer-Policy", "no-referrer"},
@@ -149,10 +207,11 @@ class ConsoleServer {
     server_.set_pre_routing_handler([this](const httplib::Request &req, httplib::Response &res) {
       return Admit(req, res) ? httplib::Server::HandlerResponse::Unhandled : httplib::Server::HandlerResponse::Handled;
     });
-    server_.set_error_handler([](const httplib::Request &, httplib::Response &res) {
+    server_.OnError([](const httplib::Request &, httplib::Response &res) {
       if (!res.body.empty()) return;
       Reply(res, res.status, {{"error", res.status == 404 ? "no such page or API here (see docs/console.md)"
                                         : res.status == 413 ? "the request is too large"
+                                        : res.status == 408 ? "the request did not arrive in time"
                                                             : "HTTP status " + std::to_string(res.status)}});
     });
     Routes();
@@ -160,13 +219,10 @@ class ConsoleServer {
 
   // Binds the address (port 0: any free one); false when it cannot.
   bool Bind() {
-    if (at_.port == 0) {
-      int port = server_.bind_to_any_port(at_.host);
-      if (port < 0) return false;
-      at_.port = port;
-      return true;
-    }
-    return server_.bind_to_port(at_.host, at_.port);
+    int port = server_.Bind(at_.host, at_.port);
+    if (port < 0) return false;
+    at_.port = port;
+    return true;
   }
   void Listen() { server_.listen_after_bind(); }
   void Stop() { server_.stop(); }
@@ -178,10 +234,15 @@ class ConsoleServer {
   bool Admit(const httplib::Request &req, httplib::Response &res) {
     std::string host = req.get_header_value("Host");
     std::string port = ":" + std::to_string(at_.port);
+    // On port 80 a browser sends the Host, and the Origin, without the port.
+    std::string authority = at_.port == 80 && EndsWith(host, port) ? host.substr(0, host.size() - 3) : host;
     if (token_.empty()) {
       // On the loopback address the Host must be the loopback too: a page
       // elsewhere whose name resolves here gets nothing.
-      if (host != "127.0.0.1" + port && host != "localhost" + port && host != "[::1]" + port) {
+      std::string name = EndsWith(host, port) ? host.substr(0, host.size() - port.size())
+                         : at_.port == 80     ? host
+                                              : std::string();
+      if (name != "127.0.0.1" && name != "localhost" && name != "[::1]") {
         Reply(res, 403, {{"error", "this console answers to 127.0.0.1" + port + " only"}});
         return false;
       }
@@ -197,9 +258,17 @@ class ConsoleServer {
       Reply(res, 405, {{"error", "this console answers GET, HEAD and POST only"}});
       return false;
     }
+    // A browser says when another site's page makes the request (a page
+    // can send a GET anywhere, and open event streams): the API answers
+    // this console's own page and programs only.
+    std::string site = req.get_header_value("Sec-Fetch-Site");
+    if (req.path.rfind("/api/", 0) == 0 && (site == "cross-site" || site == "same-site")) {
+      Reply(res, 403, {{"error", "the API answers this console's own page and programs, not other sites' pages"}});
+      return false;
+    }
     if (req.method == "POST") {
       std::string origin = req.get_header_value("Origin");
-      if (!origin.empty() && origin != "http://" + host) {
+      if (!origin.empty() && origin != "http://" + authority) {
         Reply(res, 403, {{"error", "requests that change something come from this console's own page only"}});
         return false;
       }
@@ -211,15 +280,21 @@ class ConsoleServer {
     return true;
   }
 
-  // The token's cookie is named after the port: two consoles on one host
-  // keep theirs apart.
+  // The page's cookie is named after the port, and holds a value of its
+  // own rather than the token: a browser sends a host's cookies to every
+  // port of it, and the other ports neither learn the token nor find a
+  // cookie they would take.
   std::string Cookie() const { return "volneda_token_" + std::to_string(at_.port); }
 
   bool HasToken(const httplib::Request &req) const {
+    // "Bearer" in any case, as HTTP's scheme names are.
     std::string auth = req.get_header_value("Authorization");
-    if (auth.rfind("Bearer ", 0) == 0 && SameToken(auth.substr(7), token_)) return true;
+    size_t space = auth.find(' ');
+    if (space != std::string::npos && Lower(auth.substr(0, space)) == "bearer" &&
+        SameToken(Trim(auth.substr(space + 1)), token_))
+      return true;
     if (SameToken(req.get_header_value("X-Volneda-Token"), token_)) return true;
-    if (SameToken(CookieValue(req, Cookie()), token_)) return true;
+    if (SameToken(CookieValue(req, Cookie()), cookieValue_)) return true;
     return req.has_param("token") && SameToken(req.get_param_value("token"), token_);
   }
 
@@ -238,14 +313,14 @@ class ConsoleServer {
 
   void Routes() {
     for (const WebFile &f : kWebFiles) {
-      server_.Get(f.path, [this, &f](const httplib::Request &req, httplib::Response &res) {
+      server_.Get(Exactly(f.path), [this, &f](const httplib::Request &req, httplib::Response &res) {
         res.set_content(f.data, f.size, f.type);
         if (std::string(f.path) != "/") return;
         res.set_header("Content-Security-Policy", kPagePolicy);
         // A token given in the address becomes a cookie of this page, so
         // that its own requests carry it.
         if (!token_.empty() && req.has_param("token"))
-          res.set_header("Set-Cookie", Cookie() + "=" + token_ + "; HttpOnly; SameSite=Strict; Path=/");
+          res.set_header("Set-Cookie", Cookie() + "=" + cookieValue_ + "; HttpOnly; SameSite=Strict; Path=/");
       });
     }
     WebConsole &c = console_;
@@ -270,23 +345,26 @@ class ConsoleServer {
                 }));
     server_.Post("/api/write", Api([&c](const httplib::Request &req) {
                    Json b = Body(req);
-                   return c.Write(b.at("id").get<std::string>(), WriteItems(b));
+                   return c.Write(b.at("id").get<std::string>(), WriteItems(b, b.value("lossy", false)));
                  }));
     server_.Post("/api/watch", Api([&c](const httplib::Request &req) {
                    Json b = Body(req);
                    std::optional<bool> running;
                    std::optional<long> interval;
                    if (b.contains("running")) running = b["running"].get<bool>();
-                   if (b.contains("interval")) interval = b["interval"].get<long>();
+                   if (b.contains("interval"))
+                     interval = WholeNumber(b["interval"], "interval", 0, std::numeric_limits<int32_t>::max());
                    return c.Watch(running, interval);
                  }));
-    server_.Get("/api/events", [this](const httplib::Request &, httplib::Response &res) { Stream(res); });
+    server_.Get("/api/events", [this](const httplib::Request &req, httplib::Response &res) { Stream(req, res); });
   }
 
   // The event stream starts with the console's whole state ("hello"); what
   // happens from then on follows as it happens.
-  void Stream(httplib::Response &res) {
-    if (!hub_.Join(kMaxStreams)) {
+  void Stream(const httplib::Request &req, httplib::Response &res) {
+    uint64_t id = hub_.Join(req.remote_addr, kStreamsPerClient, kMaxStreams);
+    if (!id) {
+      GuardedServer::CloseAfterAnswer();
       Reply(res, 503, {{"error", "too many pages are open on this console"}});
       return;
     }
@@ -297,24 +375,31 @@ class ConsoleServer {
     EventHub &hub = hub_;
     res.set_chunked_content_provider(
         "text/event-stream",
-        [&hub, cursor, hello](size_t, httplib::DataSink &sink) {
+        [&hub, id, cursor, hello](size_t, httplib::DataSink &sink) {
           std::string out;
           out.swap(*hello);
-          if (out.empty() && !hub.Wait(*cursor, out, kStreamPing)) {
-            sink.done();
-            return true;
+          // Waits in short steps, so that a page that went away frees its
+          // place at once; a ping after a quiet while.
+          for (auto quiet = std::chrono::seconds(0); out.empty(); quiet += kStreamCheck) {
+            if (!hub.Wait(id, *cursor, out, kStreamCheck) || GuardedServer::ClientGone()) {
+              // A stream that ended (another took its place, or the server
+              // stops) ends its connection too.
+              GuardedServer::CloseAfterAnswer();
+              sink.done();
+              return true;
+            }
+            if (out.empty() && quiet >= kStreamPing) out = ": ping\n\n";
           }
-          if (out.empty()) out = ": ping\n\n";
           return sink.write(out.data(), out.size());
         },
-        [&hub](bool) { hub.Leave(); });
+        [&hub, id](bool) { hub.Leave(id); });
   }
 
   Endpoint at_;
   WebConsole &console_;
   EventHub &hub_;
-  std::string token_;
-  httplib::Server server_;
+  std::string token_, cookieValue_;
+  GuardedServer server_;
 };
 
 std::string UrlHost(const std::string &host) {
@@ -355,7 +440,7 @@ int Serve(const Options &opt, const std::vector<std::string> &args) {
   if (server.Token().empty()) {
     Emit(stdout, "volneda serve: the reader console is at " + url + "\n");
   } else {
-    Emit(stdout, "volneda serve: listening on " + server.At().host + ":" + std::to_string(server.At().port) +
+    Emit(stdout, "volneda serve: listening on " + HostPort(server.At().host, server.At().port) +
                      "; every request needs the access token " + server.Token() + "\n" +
                      "volneda serve: the reader console is at " + url + "?token=" + server.Token() + "\n");
   }

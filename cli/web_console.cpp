@@ -1,11 +1,14 @@
 #include "web_console.h"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 
 #include "format.h"
 #include "meanings.h"
 #include "result_doc.h"
+#include "text.h"
 #include "tool.h"
 
 namespace cli {
@@ -19,6 +22,9 @@ constexpr long kMinInterval = 100, kMaxInterval = 60000;
 // The chart's history: the rounds of the last minutes.
 constexpr auto kHistorySpan = std::chrono::minutes(5);
 constexpr size_t kHistoryMax = 3000, kChangesMax = 50;
+// The attributes set since the open that the state keeps, and the longest
+// name the console takes.
+constexpr size_t kAttributesMax = 32, kAttributeNameMax = 256;
 
 long long EpochMs(Clock::time_point t) {
   return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
@@ -31,15 +37,51 @@ bool IsTagId(const std::string &id) {
   return true;
 }
 
+void CheckAttributeName(const std::string &name) {
+  if (name.empty()) throw BadRequest("name: an attribute name is needed");
+  if (name.size() > kAttributeNameMax)
+    throw BadRequest("name: at most " + std::to_string(kAttributeNameMax) + " bytes");
+}
+
+// The characters 0x80 to 0x9F of Windows-1252 (the five it leaves undefined
+// are the C1 controls of the same value), as the library converts them.
+constexpr char16_t kCodePageHigh[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
 }  // namespace
 
+std::string CodePageMisses(const std::string &utf8) {
+  std::u16string text = Utf8To16(utf8);
+  std::string out;
+  std::u16string seen;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char16_t c = text[i];
+    size_t n = c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() ? 2 : 1;
+    std::u16string one = text.substr(i, n);
+    i += n - 1;
+    bool held = c < 0x80 || (c >= 0xA0 && c <= 0xFF) ||
+                std::find(std::begin(kCodePageHigh), std::end(kCodePageHigh), c) != std::end(kCodePageHigh);
+    if (held || seen.find(one) != std::u16string::npos) continue;
+    seen += one;
+    char32_t code = n == 2 ? 0x10000 + ((c - 0xD800) << 10) + (text[i] - 0xDC00) : c;
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "U+%04X", static_cast<unsigned>(code));
+    out += (out.empty() ? "" : ", ") + Utf16To8(one) + " (" + hex + ")";
+  }
+  return out;
+}
+
 WebConsole::WebConsole(const std::string &configPath, const std::string &libraryPath, EventHub &hub)
-    : config_(configPath), hub_(hub) {
-  session_ = std::make_unique<ReaderSession>(libraryPath, [this](const StatusMessage &m) {
-    std::lock_guard<std::mutex> g(arrivedLock_);
-    arrived_.push_back({m, Clock::now()});
-  });
+    : config_(configPath), libraryPath_(libraryPath), hub_(hub) {
+  session_ = std::make_unique<ReaderSession>(libraryPath, [this](const StatusMessage &m) { Arrive(m); });
   watcher_ = std::thread(&WebConsole::WatchLoop, this);
+}
+
+void WebConsole::Arrive(const StatusMessage &m) {
+  std::lock_guard<std::mutex> g(arrivedLock_);
+  arrived_.push_back({m, Clock::now()});
 }
 
 WebConsole::~WebConsole() { Shutdown(); }
@@ -94,6 +136,7 @@ void WebConsole::KeepAttribute(const Json &a) {
       return;
     }
   attributes_.push_back(a);
+  if (attributes_.size() > kAttributesMax) attributes_.erase(attributes_.begin());
 }
 
 Json WebConsole::WatchJson() {
@@ -134,27 +177,40 @@ Json WebConsole::Readers() {
 Json WebConsole::Open(const std::string &reader) {
   if (reader.empty()) throw BadRequest("reader: a name is needed");
   Json reply = Run("request", [&] {
-    if (session_->IsOpen()) session_->Close();
-    {
-      std::lock_guard<std::mutex> w(watchLock_);
-      running_ = false;
-    }
-    table_ = TagTable();
-    history_.clear();
-    changes_.clear();
-    attributes_ = Json::array();
-    int32_t r = session_->Open(reader);
+    // Another reader is opened in a context of its own, and takes the
+    // place of the open one only once it is open.  The same reader is
+    // opened afresh.
+    std::unique_ptr<ReaderSession> fresh;
+    if (session_->IsOpen() && session_->Reader() != reader)
+      fresh = std::make_unique<ReaderSession>(libraryPath_, [this](const StatusMessage &m) { Arrive(m); });
+    else if (session_->IsOpen())
+      session_->Close();
+    int32_t r = (fresh ? *fresh : *session_).Open(reader);
     Json j = {{"reader", reader}};
-    j.update(Result(r));
     if (r != 0) {
+      // The meaning comes from the reader that stays open, if any: the
+      // driver's own text for its codes.
+      j.update(Result(r));
+      j["open"] = session_->IsOpen() ? session_->Reader() : std::string();
       // Which readers there are, so that the page can offer them.
       ReaderList list = session_->Readers();
       Json readers = Result(list.code);
       readers["config"] = config_;
       readers["readers"] = list.names;
       j["readers"] = std::move(readers);
+      if (!session_->IsOpen()) {
+        std::lock_guard<std::mutex> w(watchLock_);
+        running_ = false;
+      }
       return j;
     }
+    if (fresh) session_.swap(fresh);
+    fresh.reset();  // the reader that was open: Close, StopDispatcher, StopAll
+    table_ = TagTable();
+    history_.clear();
+    changes_.clear();
+    attributes_ = Json::array();
+    j.update(Result(r));
     std::string value;
     int32_t a = session_->GetAttribute("RFID_SWTT_FILE_NAME", value);
     Json attr = {{"name", "RFID_SWTT_FILE_NAME"}, {"value", value}};
@@ -185,19 +241,18 @@ Json WebConsole::Close() {
 }
 
 Json WebConsole::GetAttribute(const std::string &name) {
-  if (name.empty()) throw BadRequest("name: an attribute name is needed");
+  CheckAttributeName(name);
   return Run("request", [&] {
     std::string value;
     int32_t r = session_->GetAttribute(name, value);
     Json j = {{"name", name}, {"value", value}};
     j.update(Result(r));
-    if (session_->IsOpen()) KeepAttribute(j);
     return j;
   });
 }
 
 Json WebConsole::SetAttribute(const std::string &name, const std::string &value) {
-  if (name.empty()) throw BadRequest("name: an attribute name is needed");
+  CheckAttributeName(name);
   return Run("request", [&] {
     Json j = {{"name", name}, {"value", value}};
     j.update(Result(session_->SetAttribute(name, value)));

@@ -34,6 +34,11 @@ struct BadRequest : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The characters of a UTF-8 text that the library's 8-bit code page
+// (Windows-1252 on POSIX) cannot hold, each once: "Ł (U+0141), 日 (U+65E5)";
+// empty when it holds them all.
+std::string CodePageMisses(const std::string &utf8);
+
 class WebConsole {
  public:
   // configPath: the reader list as the user named it (shown) and as it goes
@@ -45,10 +50,12 @@ class WebConsole {
 
   Json State();
   Json Readers();
-  // Closes the reader that is open, if any, and opens this one; the watch
-  // starts.
+  // Opens this reader in place of the one that is open, if any; the watch
+  // starts.  A reader that fails to open leaves the one that was open as
+  // it was.
   Json Open(const std::string &reader);
   Json Close();
+  // Reads change nothing in the console's state.
   Json GetAttribute(const std::string &name);
   Json SetAttribute(const std::string &name, const std::string &value);
   Json Command(const std::string &command);
@@ -72,12 +79,13 @@ class WebConsole {
   Json Run(const char *origin, F &&f);
   Json Result(int32_t code);
   void KeepAttribute(const Json &a);
+  void Arrive(const StatusMessage &m);
   Json WatchJson();
   Json StateLocked();
   void WatchLoop();
   void Round();
 
-  std::string config_;
+  std::string config_, libraryPath_;
   EventHub &hub_;
   std::mutex lib_;  // every library call, and the watch's table
   std::unique_ptr<ReaderSession> session_;
@@ -87,7 +95,7 @@ class WebConsole {
 
   TagTable table_;
   std::deque<Json> history_, changes_;
-  Json attributes_ = Json::array();  // what was got or set since the open
+  Json attributes_ = Json::array();  // what was set since the open (the latest few)
 
   std::mutex watchLock_;  // taken after lib_, never before it
   std::condition_variable wake_;

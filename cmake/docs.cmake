@@ -3,8 +3,15 @@
 find_package(Doxygen QUIET)
 if(NOT DOXYGEN_FOUND)
   add_custom_target(volneda_docs
-    COMMAND ${CMAKE_COMMAND} -E echo "make docs needs Doxygen (Debian: doxygen)"
-    COMMAND ${CMAKE_COMMAND} -E false)
+    COMMAND ${CMAKE_COMMAND} -E echo "make docs needs Doxygen, which is not installed (Debian: apt-get install doxygen)"
+    COMMAND ${CMAKE_COMMAND} -E false
+    VERBATIM)
+  # The target says so, and fails.
+  if(VOLNEDA_TESTS AND NOT CMAKE_CROSSCOMPILING)
+    add_test(NAME docs_without_doxygen COMMAND ${CMAKE_COMMAND} --build ${CMAKE_BINARY_DIR} --target volneda_docs)
+    set_tests_properties(docs_without_doxygen PROPERTIES TIMEOUT 60
+      PASS_REGULAR_EXPRESSION "make docs needs Doxygen, which is not installed" FAIL_REGULAR_EXPRESSION "rror:")
+  endif()
   return()
 endif()
 set(DOXYGEN_PROJECT_NAME VOLNEDA)

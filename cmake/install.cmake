@@ -13,9 +13,12 @@ include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
 set(VOLNEDA_FULL_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.0)
+# The documentation keeps the layout of the source tree: README.md beside
+# docs/ and examples/ (on Linux a link to the examples' own directory), so
+# that the pages' relative links lead to the same files installed.
 if(WIN32)
   # The flat layout of the Windows SDK zip (scripts/windows-bundle.sh).
-  set(VOLNEDA_DOC_DIR docs)
+  set(VOLNEDA_DOC_DIR .)
   set(VOLNEDA_EXAMPLES_DIR examples)
   set(VOLNEDA_JAVA_DIR java)
 else()
@@ -102,11 +105,17 @@ if(TARGET volneda_jar)
   endif()
 endif()
 
-install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/ DESTINATION ${VOLNEDA_DOC_DIR} COMPONENT docs
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/ DESTINATION ${VOLNEDA_DOC_DIR}/docs COMPONENT docs
   FILES_MATCHING PATTERN "*.md" PATTERN "*.png")
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_SOURCE_DIR}/LICENSE ${CMAKE_SOURCE_DIR}/CHANGELOG.md
   DESTINATION ${VOLNEDA_DOC_DIR} COMPONENT docs)
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/examples/ DESTINATION ${VOLNEDA_EXAMPLES_DIR} COMPONENT examples)
+if(NOT WIN32)
+  file(RELATIVE_PATH _rel /${VOLNEDA_DOC_DIR} /${VOLNEDA_EXAMPLES_DIR})
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/doc-links)
+  file(CREATE_LINK ${_rel} ${CMAKE_BINARY_DIR}/doc-links/examples SYMBOLIC)
+  install(FILES ${CMAKE_BINARY_DIR}/doc-links/examples DESTINATION ${VOLNEDA_DOC_DIR} COMPONENT docs)
+endif()
 
 # Packages: one .deb (installed under /usr) and one .tar.gz of the whole
 # tree, from `cmake --build build --target package` (make package).
@@ -129,8 +138,20 @@ set(CPACK_SOURCE_GENERATOR "")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The VOLNEDA authors <volneda@localhost>")
 set(CPACK_DEBIAN_PACKAGE_SECTION libs)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "default-jre-headless")
+# Depends: what the ELF files of the package need, found by dpkg-shlibdeps
+# (the C and C++ runtimes, and cpp-httplib for `volneda serve`).  The
+# package's own libraries (libvolneda.so.1 for the tool, libtagdrv.so for
+# libvolneda) are found through their run paths ($ORIGIN/../lib, $ORIGIN)
+# and need no entry.  Java and Python are for the jar and the Python
+# package only: suggested, not required.
+find_program(VOLNEDA_DPKG_SHLIBDEPS dpkg-shlibdeps)
+if(VOLNEDA_DPKG_SHLIBDEPS)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+else()
+  message(STATUS "dpkg-shlibdeps not found (Debian: dpkg-dev): the .deb declares the C and C++ runtimes only")
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6 (>= 2.34), libstdc++6 (>= 12), libgcc-s1")
+endif()
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "default-jre-headless | java11-runtime-headless, python3")
 # shlibs file and the ldconfig trigger for libvolneda.so.1.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

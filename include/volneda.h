@@ -63,6 +63,107 @@ typedef int32_t VOLNEDA_BOOL;   /**< 1 true, 0 false */
 typedef void *VOLNEDA_HANDLE;   /**< a reader context */
 typedef void *XMLREADER_HANDLE; /**< an XML document */
 
+/** @name Result codes
+ * The library's own result codes, one constant each (docs/result-codes.md);
+ * other negative values are statuses of the reader driver, passed on
+ * unchanged.
+ * @{ */
+/* Result codes: written by scripts/docs-tables.py from src/meanings/meanings.tsv. */
+/** success */
+#define VOLNEDA_OK 0
+/** the write request file named after '@' cannot be opened */
+#define VOLNEDA_ERR_DOC_FILE (-3000)
+/** the write request does not parse as XML, or has no root element */
+#define VOLNEDA_ERR_DOC_UNUSABLE (-3002)
+/** the root element of the write request is not WriteTags */
+#define VOLNEDA_ERR_DOC_ROOT (-3003)
+/** a Tag's ID is not empty and not 16 characters long */
+#define VOLNEDA_ERR_DOC_TAG_ID_LENGTH (-3004)
+/**
+ * a Tag's SWTT attribute is longer than 12 characters, or an SWTT
+ * element's text is not exactly 12 characters
+ */
+#define VOLNEDA_ERR_DOC_SWTT_LENGTH (-3005)
+/** a child of Tag has a name other than SWTT, SWTTField, MEMField, DTField */
+#define VOLNEDA_ERR_DOC_TAG_CHILD (-3006)
+/** an SWTT element has empty text */
+#define VOLNEDA_ERR_DOC_SWTT_EMPTY (-3007)
+/** an SWTTField has no EntryNr (or an empty one) */
+#define VOLNEDA_ERR_DOC_ENTRYNR_MISSING (-3008)
+/** an SWTTField's EntryNr is below 0 or above 15 */
+#define VOLNEDA_ERR_DOC_ENTRYNR_RANGE (-3009)
+/** a Locked attribute is neither TRUE nor FALSE */
+#define VOLNEDA_ERR_DOC_LOCKED (-3010)
+/**
+ * a Tag's SWTT attribute or an SWTT element's text holds a character
+ * outside '0' to 'F'
+ */
+#define VOLNEDA_ERR_DOC_SWTT_HEX (-3011)
+/** a Tag's ID holds a character outside '0' to 'F' */
+#define VOLNEDA_ERR_DOC_TAG_ID_HEX (-3012)
+/** an SWTTField has empty text */
+#define VOLNEDA_ERR_DOC_FIELD_EMPTY (-3013)
+/** a MEMField has no MemStart (or an empty one) */
+#define VOLNEDA_ERR_DOC_MEMSTART_MISSING (-3014)
+/** no memory for the 8-bit copy of the command */
+#define VOLNEDA_ERR_CMD_NO_MEMORY (-3200)
+/** the command begins with neither "read" nor "identify" */
+#define VOLNEDA_ERR_CMD_UNKNOWN (-3201)
+/**
+ * malformed command: an unknown word in the where clause, "read ... where"
+ * with nothing after it, "identify" followed by text but no "where", a
+ * mem-list with more than four items, or a command beyond the limits (255
+ * characters; 16 field numbers; 16 mem-lists; mem names of 31 characters;
+ * a select list or where clause of 127 characters)
+ */
+#define VOLNEDA_ERR_CMD_MALFORMED (-3202)
+/** more than 32 characters inside one field(...) or mem(...) list */
+#define VOLNEDA_ERR_CMD_LIST_TOO_LONG (-3204)
+/** a tagid value that is not 16 characters long */
+#define VOLNEDA_ERR_CMD_TAGID_LENGTH (-3205)
+/** a swtt value longer than 12 characters */
+#define VOLNEDA_ERR_CMD_SWTT_LENGTH (-3206)
+/** a tagid value with a character outside '0' to 'F' */
+#define VOLNEDA_ERR_CMD_TAGID_HEX (-3207)
+/** a swtt value with a character outside '0' to 'F' */
+#define VOLNEDA_ERR_CMD_SWTT_HEX (-3208)
+/** the reader list file cannot be loaded */
+#define VOLNEDA_ERR_CONFIG_LOAD (-3251)
+/** the reader list file names no reader */
+#define VOLNEDA_ERR_NO_READER (-3252)
+/** no further reader in the reader list */
+#define VOLNEDA_ERR_NO_FURTHER_READER (-3253)
+/** no reader is open on this handle */
+#define VOLNEDA_ERR_NOT_OPEN (-3300)
+/**
+ * template fields were selected but no tag template is loaded (a warning;
+ * the operation goes on without them)
+ */
+#define VOLNEDA_ERR_NO_TEMPLATE (-3301)
+/**
+ * a requested template field is not defined in the tag's template (a
+ * warning)
+ */
+#define VOLNEDA_ERR_NO_SUCH_FIELD (-3302)
+/** the reader is already open */
+#define VOLNEDA_ERR_ALREADY_OPEN (-3303)
+/** the tag template file failed to load */
+#define VOLNEDA_ERR_TEMPLATE_LOAD (-3304)
+/** the reader context handle is null */
+#define VOLNEDA_ERR_NULL_HANDLE (-3307)
+/** the identify before a write found no tag (a warning) */
+#define VOLNEDA_ERR_WRITE_NO_TAG (-3350)
+/** a write found no tag for some of its Tag elements, and no write failed */
+#define VOLNEDA_ERR_WRITE_SOME_NOT_FOUND (-3351)
+/** a write failed in the reader driver */
+#define VOLNEDA_ERR_WRITE_FAILED (-3352)
+/** the scan trigger setting is not supported */
+#define VOLNEDA_ERR_SCAN_TRIGGER (-3400)
+/** the communication time-out setting is not supported */
+#define VOLNEDA_ERR_COMM_TIMEOUT (-3450)
+/* End of the result codes. */
+/** @} */
+
 /** @name Reader context
  * @{ */
 

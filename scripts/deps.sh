@@ -6,10 +6,14 @@
 set -u
 
 need=(g++ cmake ninja-build libgtest-dev libgmock-dev pkg-config junit4 libhamcrest-java libbenchmark-dev)
-# The volneda tool's JSON output; the Python package's tests.
-need+=(nlohmann-json3-dev python3-pytest)
+# The volneda tool's JSON output; the Python package's tests; its pip
+# install into a virtual environment, offline (the venv module, and the
+# setuptools and wheel that build the package).
+need+=(nlohmann-json3-dev python3-pytest python3-venv python3-setuptools python3-setuptools-whl python3-wheel-whl)
 # volneda serve (the reader console).
 need+=(libcpp-httplib-dev)
+# make package: the .deb's dependencies from what its ELF files need.
+need+=(dpkg-dev file)
 need+=("$@")
 # Words in place of packages: `fuzz`, the libFuzzer targets' compiler and its
 # fuzzer and sanitizer runtimes; `browser`, what the console's tests in a real

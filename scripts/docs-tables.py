@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the tables of docs/result-codes.md and docs/status-messages.md from
+"""Writes the tables of docs/result-codes.md and docs/status-messages.md, and
+the result code constants of include/volneda.h, from
 src/meanings/meanings.tsv, the one source of the meanings of result codes,
 status levels and sources, and status messages.
 
@@ -7,11 +8,13 @@ status levels and sources, and status messages.
     scripts/docs-tables.py --check   exit 1 when a table differs from the TSV
 
 Each table stands between a marker line <!-- table: NAME --> and the line
-<!-- end of table -->; the text around the markers is left alone.
+<!-- end of table -->, the constants between the lines CONSTANTS_BEGIN and
+CONSTANTS_END; the text around the markers is left alone.
 """
 import pathlib
 import re
 import sys
+import textwrap
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
 TSV = ROOT / "src" / "meanings" / "meanings.tsv"
@@ -81,6 +84,36 @@ def tables(records):
     return out
 
 
+HEADER = ROOT / "include" / "volneda.h"
+CONSTANTS_BEGIN = "/* Result codes: written by scripts/docs-tables.py from src/meanings/meanings.tsv. */\n"
+CONSTANTS_END = "/* End of the result codes. */\n"
+
+
+def constant_name(name):
+    """The C name of a code's constant: VOLNEDA_OK, else VOLNEDA_ERR_NAME."""
+    return "VOLNEDA_" + name if name == "OK" else "VOLNEDA_ERR_" + name
+
+
+def constants(records):
+    """The #define lines of the result codes, each after its meaning."""
+    lines = []
+    for code, name, meaning, _ in records["code"]:
+        comment = textwrap.wrap(meaning, 72)
+        if len(comment) == 1:
+            lines.append(f"/** {comment[0]} */")
+        else:
+            lines += ["/**"] + [" * " + c for c in comment] + [" */"]
+        value = code if int(code) >= 0 else f"({code})"
+        lines.append(f"#define {constant_name(name)} {value}")
+    return "".join(line + "\n" for line in lines)
+
+
+def render_header(text, records):
+    """The header's text with its constants block written from the TSV."""
+    begin = text.index(CONSTANTS_BEGIN) + len(CONSTANTS_BEGIN)
+    return text[:begin] + constants(records) + text[text.index(CONSTANTS_END, begin):]
+
+
 BLOCK = re.compile(r"(<!-- table: (\w+) -->\n)(.*?)(<!-- end of table -->)", re.S)
 
 
@@ -105,8 +138,18 @@ def main(argv):
         else:
             path.write_text(new, encoding="utf-8")
             print(f"rewrote the tables of docs/{page}")
+    header = HEADER.read_text(encoding="utf-8")
+    new = render_header(header, read_meanings())
+    if new != header:
+        if "--check" in argv:
+            print(f"include/volneda.h: its result codes differ from {TSV.relative_to(ROOT)}; run scripts/docs-tables.py")
+            stale.append(HEADER.name)
+        else:
+            HEADER.write_text(new, encoding="utf-8")
+            print("rewrote the result codes of include/volneda.h")
     for page in stale:
-        print(f"docs/{page}: its tables differ from {TSV.relative_to(ROOT)}; run scripts/docs-tables.py")
+        if page.endswith(".md"):
+            print(f"docs/{page}: its tables differ from {TSV.relative_to(ROOT)}; run scripts/docs-tables.py")
     return 1 if stale else 0
 
 

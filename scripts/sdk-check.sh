@@ -3,14 +3,20 @@
 # does not work.
 #
 #   scripts/sdk-check.sh install   install into a temporary prefix; no file
-#                                  there names the build tree; the examples
+#                                  there names the build tree; the installed
+#                                  documentation's links resolve; the examples
 #                                  build against it with find_package (CMake)
 #                                  and with pkg-config (plain Makefile), and
 #                                  run against the simulated reader, in C and
-#                                  in Java
-#   scripts/sdk-check.sh deb       make the .deb, install it with dpkg -i, run
-#                                  the installed tool and a Java example, and
-#                                  purge it again (root only; skipped else)
+#                                  in Java; the Python package installs with
+#                                  pip into a fresh virtual environment of the
+#                                  python3 on PATH and runs the Python examples
+#   scripts/sdk-check.sh deb       make the .deb; check that every library
+#                                  its ELF files need is in the package or in
+#                                  a package of its Depends; install it with
+#                                  dpkg -i, run the installed tool and a Java
+#                                  example, and purge it again (the install
+#                                  as root only; skipped else)
 #   scripts/sdk-check.sh windows   make the Windows SDK zips; per word size,
 #                                  link a C example against the zip's
 #                                  VOLNEDA.lib with lld and another against
@@ -67,6 +73,9 @@ check_install() {
   done
   ldd "$prefix/bin/volneda" | grep -q "$prefix/bin/../lib/libvolneda.so.1" || fail "the tool does not find its library"
   "$prefix/bin/volneda" version >/dev/null || fail "the installed tool does not run"
+  # The installed pages' links lead to installed files.
+  python3 tests/sdk/check_docs.py --links "$prefix/share/doc/volneda" "$prefix" | sed 's/^/  /'
+  [ "${PIPESTATUS[0]}" -eq 0 ] || fail "links of the installed documentation"
 
   echo "== sdk: outside project with find_package(VOLNEDA) and CMake"
   local src=$prefix/share/volneda/examples
@@ -74,16 +83,23 @@ check_install() {
      cmake --build "$tmp/cmake-build" >>"$tmp/cmake.log" 2>&1; then
     run_examples cmake "$tmp/cmake-build"
     if [ -f "$tmp/cmake-build/volneda-examples.jar" ]; then
-      for p in Inventory ReadFields WriteReadBack StatusThread; do
+      local jars=$tmp/cmake-build/volneda-examples.jar:$tmp/cmake-build/volneda-layer-examples.jar
+      for p in Inventory ReadFields WriteReadBack StatusThread \
+               ReaderInventory ReaderReadFields ReaderWriteReadBack ReaderStatusMessages; do
         (cd "$tmp" && cp "$root"/examples/{rfconfig.ini,SWTT.INI,tagfield.ini} . &&
          TAGDRV_FIELD=tagfield.ini timeout 60 java -Djava.library.path="$prefix/lib" \
-           -cp "$prefix/share/java/volneda.jar:$tmp/cmake-build/volneda-examples.jar" $p >"$tmp/$p.out" 2>&1) &&
+           -cp "$prefix/share/java/volneda.jar:$jars" $p >"$tmp/$p.out" 2>&1) &&
           echo "  java $p: ok" || { cat "$tmp/$p.out"; fail "java $p"; }
       done
     fi
   else
     cat "$tmp/cmake.log"; fail "the CMake project does not build"
   fi
+
+  echo "== sdk: pip install of the Python package from the prefix into a fresh venv ($(command -v python3))"
+  sh tests/sdk/venv_install.sh python3 "$prefix/share/volneda/python" "$tmp/venv" "$prefix/share/volneda/examples" \
+    inventory read_fields write_readback status_messages | sed 's/^/  /'
+  [ "${PIPESTATUS[0]}" -eq 0 ] || fail "the Python package from the prefix in a virtual environment"
 
   echo "== sdk: outside project with pkg-config and a plain Makefile"
   cp -r "$src" "$tmp/make-project"
@@ -94,16 +110,49 @@ check_install() {
   fi
 }
 
+# Every library that an ELF file of the .deb needs is in the package itself
+# or in a package its Depends field names (the sonames resolved to Debian
+# packages with dpkg -S).
+check_deb_needs() {  # deb
+  local deb=$1 root=$tmp/deb-files depends elf soname providers
+  rm -rf "$root" && dpkg-deb -x "$deb" "$root" || { fail "dpkg-deb -x $deb"; return; }
+  # The package names of Depends, alternatives included, without versions.
+  depends=" $(dpkg-deb -f "$deb" Depends | tr ',|' '\n\n' | sed 's/(.*//;s/:.*//;s/[[:space:]]//g' | tr '\n' ' ') "
+  echo "  Depends: $(dpkg-deb -f "$deb" Depends)"
+  local checked=0
+  while IFS= read -r -d '' elf; do
+    readelf -h "$elf" >/dev/null 2>&1 || continue
+    for soname in $(readelf -d "$elf" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p'); do
+      checked=$((checked + 1))
+      if [ -n "$(find "$root" -name "$soname" -print -quit)" ]; then
+        continue
+      fi
+      providers=$(dpkg -S "*/$soname" 2>/dev/null | sed 's/[:,].*//' | sort -u)
+      local ok=0 p
+      for p in $providers; do
+        case "$depends" in *" $p "*) ok=1 ;; esac
+      done
+      [ $ok = 1 ] || fail "${elf#"$root"} needs $soname (package: ${providers:-none found}), which Depends does not name"
+    done
+  done < <(find "$root" -type f -print0)
+  echo "  $checked needed libraries of the package's ELF files checked against the package and its Depends"
+}
+
 check_deb() {
   echo "== sdk: .deb"
-  if [ "$(id -u)" -ne 0 ] || ! command -v dpkg >/dev/null; then
-    echo "  SKIPPED: installing a .deb needs root and dpkg"
+  if ! command -v dpkg >/dev/null; then
+    echo "  SKIPPED: no dpkg"
     return
   fi
   cmake --build "$build" --target package >"$tmp/package.log" 2>&1 || { cat "$tmp/package.log"; fail "make package"; return; }
   local deb
   deb=$(ls "$build"/packages/volneda_*.deb 2>/dev/null | head -1)
   [ -n "$deb" ] && ls "$build"/packages/volneda-*.tar.gz >/dev/null 2>&1 || { fail "no .deb or .tar.gz"; return; }
+  check_deb_needs "$deb"
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "  SKIPPED: installing the .deb needs root"
+    return
+  fi
   if dpkg-query -W -f='${Status}' volneda 2>/dev/null | grep -q "install ok installed"; then
     echo "  SKIPPED: a volneda package is installed on this machine already"
     return
@@ -113,12 +162,22 @@ check_deb() {
   /usr/bin/volneda version && echo "  /usr/bin/volneda version: ok" || fail "the installed tool does not run"
   [ "$(pkg-config --modversion volneda 2>/dev/null)" = "$(dpkg-query -W -f='${Version}' volneda)" ] ||
     fail "pkg-config does not find the installed volneda.pc"
+  mkdir -p "$tmp/jdeb" && cp "$root"/examples/{rfconfig.ini,SWTT.INI,tagfield.ini} "$tmp/jdeb/"
   # Java finds the library in /usr/lib without -Djava.library.path.
   if command -v javac >/dev/null; then
-    mkdir -p "$tmp/jdeb" && cp "$root"/examples/{rfconfig.ini,SWTT.INI,tagfield.ini} "$tmp/jdeb/" &&
-      javac -d "$tmp/jdeb" -cp /usr/share/java/volneda.jar /usr/share/volneda/examples/java/*.java &&
-      (cd "$tmp/jdeb" && TAGDRV_FIELD=tagfield.ini timeout 60 java -cp /usr/share/java/volneda.jar:. Inventory >out 2>&1) &&
-      echo "  java Inventory against the installed package: ok" || { cat "$tmp/jdeb/out" 2>/dev/null; fail "java against the .deb"; }
+    javac -d "$tmp/jdeb" -cp /usr/share/java/volneda.jar /usr/share/volneda/examples/java/*.java \
+        /usr/share/volneda/examples/java-layer/*.java &&
+      (cd "$tmp/jdeb" && TAGDRV_FIELD=tagfield.ini timeout 60 java -cp /usr/share/java/volneda.jar:. Inventory >out 2>&1 &&
+       TAGDRV_FIELD=tagfield.ini timeout 60 java -cp /usr/share/java/volneda.jar:. ReaderWriteReadBack >>out 2>&1) &&
+      echo "  java Inventory and ReaderWriteReadBack against the installed package: ok" ||
+      { cat "$tmp/jdeb/out" 2>/dev/null; fail "java against the .deb"; }
+  fi
+  # Debian's python3 finds the package without PYTHONPATH, and the package
+  # finds the library.
+  if [ -x /usr/bin/python3 ]; then
+    (cd "$tmp/jdeb" && TAGDRV_FIELD=tagfield.ini timeout 60 /usr/bin/python3 \
+       /usr/share/volneda/examples/python/read_fields.py >py.out 2>&1) &&
+      echo "  Python read_fields against the installed package: ok" || { cat "$tmp/jdeb/py.out"; fail "Python against the .deb"; }
   fi
   dpkg -P volneda >/dev/null 2>&1 || fail "dpkg -P volneda"
 }

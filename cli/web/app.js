@@ -144,7 +144,7 @@ async function loadAttributes(known) {
 async function openReader(name) {
   const r = await api("POST", "/api/open", { reader: name });
   if (r.code !== 0) {
-    let text = "Cannot open reader " + name + ": " + codeText(r) + ".";
+    let text = "Cannot open reader " + name + ": " + codeText(r) + "." + (r.open ? " " + r.open + " stays open." : "");
     if (r.readers) {
       state.readers = r.readers.readers || [];
       state.config = r.readers.config;
@@ -152,11 +152,12 @@ async function openReader(name) {
                                    : " The reader list " + r.readers.config + " cannot be read: " + codeText(r.readers) + ".";
     }
     banner(text);
-    state.reader = "";
+    state.reader = r.open || "";
     renderReaders();
     return;
   }
   state.reader = name;
+  shownReader = name;
   renderReaders();
   await loadAttributes(r.attributes);
 }
@@ -246,6 +247,7 @@ function applyWatch(w) {
 }
 
 let changes = [];
+let shownReader = "";
 function applyState(s) {
   $("versions").textContent = "tool " + s.tool + " \u00b7 library " + s.library;
   state.config = s.config;
@@ -257,7 +259,12 @@ function applyState(s) {
   renderChart();
   renderChanges(changes);
   applyWatch(s.watch);
-  state.attributes = s.attributes || [];
+  // The server keeps the attributes set since the open; those this page
+  // got stay while the same reader is open.
+  const kept = (s.attributes || []);
+  const got = s.reader && s.reader === shownReader ? state.attributes.filter((a) => !kept.some((k) => k.name === a.name)) : [];
+  shownReader = s.reader;
+  state.attributes = kept.concat(got);
   renderAttributes();
 }
 
@@ -436,11 +443,22 @@ function filterLog() {
 
 // ---- the event stream
 
+// The browser connects the stream again by itself after a lost connection,
+// but not after an answer that is not a stream (503 when too many pages
+// are open): then the page does, waiting longer each time, up to 30 s.
+const RETRY_FIRST = 1000, RETRY_MAX = 30000;
+let retry = RETRY_FIRST;
 function connect() {
   const live = $("live");
   const events = new EventSource("/api/events");
-  events.addEventListener("open", () => { live.dataset.state = "live"; live.textContent = "live"; });
-  events.addEventListener("error", () => { live.dataset.state = "lost"; live.textContent = "reconnecting"; });
+  events.addEventListener("open", () => { retry = RETRY_FIRST; live.dataset.state = "live"; live.textContent = "live"; });
+  events.addEventListener("error", () => {
+    live.dataset.state = "lost";
+    live.textContent = "reconnecting";
+    if (events.readyState !== EventSource.CLOSED) return;
+    setTimeout(connect, retry);
+    retry = Math.min(retry * 2, RETRY_MAX);
+  });
   const on = (name, f) => events.addEventListener(name, (e) => f(JSON.parse(e.data)));
   on("hello", applyState);
   on("state", applyState);

@@ -4,6 +4,7 @@ import os
 import re
 import shutil
 import signal
+import socket
 import subprocess
 import urllib.error
 import urllib.request
@@ -46,6 +47,19 @@ class Console:
                 return r.status, r.headers, r.read().decode()
         except urllib.error.HTTPError as e:
             return e.code, e.headers, e.read().decode()
+
+    @property
+    def port(self):
+        return int(self.url.rsplit(":", 1)[1].rstrip("/"))
+
+    def peak_mb(self):
+        """The most memory the server has held (its resident set's high-water mark)."""
+        with open("/proc/%d/status" % self.process.pid) as f:
+            return int(re.search(r"VmHWM:\s+(\d+)", f.read()).group(1)) // 1024
+
+    def connect(self, source="127.0.0.1", timeout=5):
+        """A raw connection from a loopback address of the caller's choice (a client of its own)."""
+        return socket.create_connection(("127.0.0.1", self.port), timeout, (source, 0))
 
     def stop(self):
         """Ends the server as a service manager does; it closes the reader and exits 0."""

@@ -1,4 +1,5 @@
-# The tests of volneda serve: the server over HTTP, and the page in headless
+# The tests of volneda serve: the server over HTTP, the server under abuse
+# (bounded attacks on loopback), and the page in headless
 # Chromium (skipped, and reported so, where Chromium, its driver or
 # Selenium is missing).
 get_property(serve_built GLOBAL PROPERTY VOLNEDA_SERVE_BUILT)
@@ -10,9 +11,12 @@ if(serve_built)
     add_test(NAME console_server
       COMMAND ${VOLNEDA_PYTHON} -m pytest -q -p no:cacheprovider ${CMAKE_CURRENT_LIST_DIR}/test_server.py
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+    add_test(NAME console_limits
+      COMMAND ${VOLNEDA_PYTHON} -m pytest -q -p no:cacheprovider ${CMAKE_CURRENT_LIST_DIR}/test_limits.py
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
     add_test(NAME console_browser COMMAND ${VOLNEDA_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/test_browser.py
       WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
-    foreach(suite server browser)
+    foreach(suite server limits browser)
       set_tests_properties(console_${suite} PROPERTIES TIMEOUT 300 SKIP_RETURN_CODE 77
         ENVIRONMENT "PYTHONDONTWRITEBYTECODE=1;VOLNEDA_TOOL=$<TARGET_FILE:volneda_cli>;VOLNEDA_SOURCE_DIR=${CMAKE_SOURCE_DIR};VOLNEDA_BINARY_DIR=${CMAKE_BINARY_DIR}")
     endforeach()

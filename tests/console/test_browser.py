@@ -4,6 +4,7 @@ import os
 import shutil
 import sys
 import tempfile
+import time
 
 import pytest
 
@@ -115,7 +116,8 @@ def test_a_command_shows_its_table_and_exact_xml(page):
 
 def test_a_reader_that_fails_to_open_shows_the_list(page):
     page.execute_script("openReader('NOWHERE')")
-    wait(page, lambda d: any("Cannot open reader NOWHERE: -" in t and "holds: DOCK1, GATE2." in t
+    wait(page, lambda d: any("Cannot open reader NOWHERE: -" in t and "DOCK1 stays open. The reader list" in t
+                             and "holds: DOCK1, GATE2." in t
                              for t in texts(d, ".banner")))
 
 
@@ -124,3 +126,30 @@ def test_no_request_leaves_the_machine(page):
     names = page.execute_script("return ['navigation', 'resource'].flatMap(t => performance.getEntriesByType(t))"
                                 ".map(e => e.name)")
     assert names and all(n.startswith(origin + "/") for n in names), names
+
+
+def test_the_stream_comes_back_after_the_server_refused_it(page):
+    console, held = page.console, []
+
+    def stream(source):
+        sock = console.connect(source)
+        sock.sendall(b"GET /api/events HTTP/1.1\r\nHost: 127.0.0.1:%d\r\n\r\n" % console.port)
+        if sock.recv(64).startswith(b"HTTP/1.1 200"):
+            return held.append(sock) or True
+        sock.close()
+
+    def address():
+        return "127.0.0.%d" % (len(held) + 2)
+
+    # Clients of their own (loopback addresses) take every place but the page's, then, once the page is
+    # gone, that one too; the page, loaded again, is refused.
+    while len(held) < 64 and stream(address()):
+        pass
+    page.get("about:blank")
+    wait(page, lambda d: stream(address()))
+    page.get(console.url)
+    wait(page, lambda d: d.find_element(By.ID, "live").text == "reconnecting")
+    time.sleep(3)
+    for sock in held:
+        sock.close()
+    assert wait(page, lambda d: d.find_element(By.ID, "live").text == "live", 30)

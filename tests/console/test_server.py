@@ -1,8 +1,11 @@
 """volneda serve as HTTP: who may ask, what it answers, what it refuses."""
 
 import json
+import socket
 
 import pytest
+
+TAG = "0123456789ABCDEF"
 
 
 def test_loopback_by_default_and_no_token_there(serve):
@@ -28,6 +31,30 @@ def test_another_address_needs_the_printed_token(serve):
     cookie = headers["Set-Cookie"].split(";")[0]
     assert "HttpOnly" in headers["Set-Cookie"] and "SameSite=Strict" in headers["Set-Cookie"]
     assert console.request("GET", "/api/state", headers={"Authorization": "x", "Cookie": cookie})[0] == 200
+    # The cookie is this port's alone: another port's name, or the token itself as its value, is refused.
+    name, value = cookie.split("=")
+    assert name == "volneda_token_%d" % console.port and value != console.token
+    for other in ("volneda_token_%d=%s" % (console.port + 1, value), "%s=%s" % (name, console.token)):
+        assert console.request("GET", "/api/state", headers={"Authorization": "x", "Cookie": other})[0] == 401
+    assert console.request("GET", "/api/state", headers={"Authorization": "bEARER " + console.token})[0] == 200
+
+
+def test_an_ipv6_address_is_printed_in_brackets(serve):
+    console = serve("--listen", "[::ffff:127.0.0.2]:0")
+    assert "listening on [::ffff:127.0.0.2]:%d;" % console.port in console.out
+    assert console.request("GET", "/api/state")[0] == 200
+
+
+def test_on_port_80_the_host_comes_without_the_port(serve):
+    try:
+        socket.create_server(("127.0.0.1", 80)).close()
+    except OSError as e:
+        pytest.skip("port 80 of 127.0.0.1 cannot be had here: %s" % e)
+    console = serve("--listen", "127.0.0.1:80")
+    for host in ("127.0.0.1", "127.0.0.1:80", "localhost"):
+        assert console.request("GET", "/api/state", headers={"Host": host})[0] == 200, host
+    assert console.request("POST", "/api/watch", "{}", {"Host": "127.0.0.1", "Origin": "http://127.0.0.1"})[0] == 200
+    assert console.request("GET", "/api/state", headers={"Host": "127.0.0.1:8080"})[0] == 403
 
 
 @pytest.fixture(scope="module")
@@ -39,6 +66,8 @@ def local(serve):
     ("GET", "/app.js", None, {}, 200),
     ("GET", "/style.css", None, {}, 200),
     ("GET", "/index.html", None, {}, 404),
+    ("GET", "/appXjs", None, {}, 404),
+    ("GET", "/api/attribute?name=Power", None, {"Sec-Fetch-Site": "cross-site"}, 403),
     ("GET", "/web/app.js", None, {}, 404),
     ("GET", "/../../etc/passwd", None, {}, 404),
     ("GET", "/api", None, {}, 404),
@@ -77,3 +106,48 @@ def test_library_failures_come_with_code_meaning_and_the_readers(serve):
     assert [(m["levelName"], m["sourceName"], m["text"]) for m in critical] == [("critical", "open", "Reader failed to open")]
     reply = json.loads(console.request("POST", "/api/command", '{"command": "identify"}')[2])
     assert (reply["code"], reply["meaning"]) == (-3300, reply["messages"][0]["meaning"])
+
+
+@pytest.mark.parametrize("items, member", [
+    ('"memory": [{"start": 4294967348, "length": 4, "value": "ABCD"}]', "memory[0].start"),
+    ('"memory": [{"start": 48, "length": 1e10, "value": "ABCD"}]', "memory[0].length"),
+    ('"memory": [{"start": 48.5, "length": 4, "value": "ABCD"}]', "memory[0].start"),
+    ('"fields": [{"entryNr": 4294967297, "value": "X"}]', "fields[0].entryNr"),
+    ('"fields": [{"entryNr": -1, "value": "X"}]', "fields[0].entryNr"),
+    ('"fields": [{"entryNr": 1, "value": "X"}, {"entryNr": 2, "value": "\u0141\u00f3d\u017a \u65e5\u672c"}]',
+     "fields[1].value: the reader's code page (Windows-1252) cannot hold \u0141 (U+0141), \u017a (U+017A), "
+     "\u65e5 (U+65E5), \u672c (U+672C)"),
+])
+def test_a_write_the_console_cannot_take_names_the_member(local, items, member):
+    status, _, text = local.request("POST", "/api/write", '{"id": "%s", %s}' % (TAG, items))
+    assert status == 400 and json.loads(text)["error"].startswith(member)
+
+
+def test_a_lossy_write_is_taken_when_asked_for(serve):
+    console = serve("--listen", "127.0.0.1:0")
+    console.request("POST", "/api/open", '{"reader": "DOCK1"}')
+    body = '{"id": "%s", "lossy": true, "fields": [{"entryNr": 1, "value": "\u0141\u00f3d\u017a"}]}' % TAG
+    assert json.loads(console.request("POST", "/api/write", body)[2])["code"] == 0
+    read = json.loads(console.request("GET", "/api/tag?id=" + TAG)[2])
+    assert [f["value"] for f in read["tag"]["fields"] if f.get("entryNr") == 1] == ["?\u00f3d?" + " " * 8]
+
+
+def test_reads_change_no_state_and_the_state_is_bounded(serve):
+    console = serve("--listen", "127.0.0.1:0")
+    console.request("POST", "/api/open", '{"reader": "DOCK1"}')
+    console.request("GET", "/api/attribute?name=Fleeting")
+    for i in range(40):
+        console.request("POST", "/api/attribute", '{"name": "Set%d", "value": "1"}' % i)
+    names = [a["name"] for a in json.loads(console.request("GET", "/api/state")[2])["attributes"]]
+    assert names == ["Set%d" % i for i in range(8, 40)]
+    assert console.request("GET", "/api/attribute?name=" + "n" * 257)[0] == 400
+
+
+def test_a_reader_that_fails_to_open_leaves_the_open_one_working(serve):
+    console = serve("--listen", "127.0.0.1:0")
+    assert json.loads(console.request("POST", "/api/open", '{"reader": "DOCK1"}')[2])["code"] == 0
+    reply = json.loads(console.request("POST", "/api/open", '{"reader": "NOWHERE"}')[2])
+    assert (reply["code"], reply["meaning"], reply["open"]) == (-100, "reader driver: No such reader in the tag field",
+                                                               "DOCK1")
+    assert json.loads(console.request("GET", "/api/state")[2])["reader"] == "DOCK1"
+    assert json.loads(console.request("POST", "/api/command", '{"command": "identify"}')[2])["code"] == 0

@@ -3,13 +3,22 @@
 
     check_docs.py SOURCE-DIR LIBVOLNEDA
 
-Fails when docs/ lacks a result code, a status message, a command form, a
-document element or attribute, a file key or an exported function; when
-the generated tables differ from src/meanings/meanings.tsv; when a relative
-link or its #section leads nowhere; and when a command or write request
-that the docs name as the cause of an error code gives another code when
-run against the simulated reader (run from a directory holding the example
-reader list, templates and tag field).
+Fails when include/volneda.h lacks the constant of a result code or gives
+it another value; when docs/ lacks a result code, a status message, a
+command form, a document element or attribute, a file key or an exported
+function; when the generated tables or constants differ from
+src/meanings/meanings.tsv; when a relative link or its #section leads
+nowhere, or docs/README.md does not link a page; and when a command or
+write request that the docs name as the cause of an error code gives
+another code when run against the simulated reader (run from a directory
+holding the example reader list, templates and tag field).
+
+    check_docs.py --links DIR [PREFIX]
+
+Checks only the relative links of every Markdown file under DIR (an
+installed documentation directory): each leads to a file or directory, and
+each #section to a heading; with PREFIX (where the SDK was installed), also
+that every path under /usr the pages name is there under PREFIX.
 """
 import ctypes
 import pathlib
@@ -17,6 +26,50 @@ import re
 import runpy
 import sys
 import types
+
+
+def slug(heading):
+    return re.sub(r"[^\w\- ]", "", heading.strip().lower()).replace(" ", "-")
+
+
+def link_failures(sources, skip=()):
+    """Relative links of the Markdown files that lead nowhere, and #sections
+    without their heading; targets named in skip may be missing."""
+    found = []
+    for source in sources:
+        for target, anchor in re.findall(r"\]\(([^)#:]*)(?:#([^)]*))?\)", source.read_text(encoding="utf-8")):
+            path = (source.parent / target).resolve() if target else source
+            if path.name in skip and not path.exists():
+                continue
+            if not path.exists():
+                found.append(f"{source}: link to missing {target}")
+            elif anchor and path.suffix == ".md":
+                headings = re.findall(r"^#+ (.*)$", path.read_text(encoding="utf-8"), re.M)
+                if anchor not in {slug(h) for h in headings}:
+                    found.append(f"{source}: link to missing section {target}#{anchor}")
+    return found
+
+
+def install_path_failures(sources, prefix):
+    """Paths of the SDK under /usr that the pages name (up to a wildcard or
+    a brace) and that the install under prefix lacks."""
+    found = []
+    for source in sources:
+        for path in set(re.findall(r"/usr/([\w./-]*\w)", source.read_text(encoding="utf-8"))):
+            if re.search("volneda|tagdrv", path) and not (prefix / path).exists():
+                found.append(f"{source}: names /usr/{path}, which the install does not hold")
+    return found
+
+
+if sys.argv[1] == "--links":
+    pages = sorted(pathlib.Path(sys.argv[2]).rglob("*.md"))
+    problems = link_failures(pages)
+    if len(sys.argv) > 3:
+        problems += install_path_failures(pages, pathlib.Path(sys.argv[3]))
+    for f in problems:
+        print(f)
+    print(f"{len(problems)} problems in the links of {len(pages)} pages")
+    sys.exit(1 if problems or not pages else 0)
 
 ROOT = pathlib.Path(sys.argv[1]).resolve()
 DOCS = ROOT / "docs"
@@ -50,6 +103,17 @@ for name, kinds in (("result-codes.md", ["codes"]), ("status-messages.md", ["lev
             if row + "\n" not in text:
                 failures.append(f"docs/{name}: no row {row}")
 
+# Every code of the TSV has its constant in volneda.h, with the same value.
+header = (ROOT / "include" / "volneda.h").read_text(encoding="utf-8")
+defined = {name: int(value) for name, value in
+           re.findall(r"^#define (VOLNEDA_\w+) \(?(-?\d+)\)?$", header, re.M)}
+for code, name, _, _ in tables.read_meanings()["code"]:
+    constant = tables.constant_name(name)
+    if defined.get(constant) != int(code):
+        failures.append(f"include/volneda.h: {constant} is {defined.get(constant)}, not {code}")
+if tables.render_header(header, tables.read_meanings()) != header:
+    failures.append("include/volneda.h: result codes differ from meanings.tsv (run scripts/docs-tables.py)")
+
 exports = [line.strip() for line in (ROOT / "src" / "exports.list").read_text().splitlines()
            if re.fullmatch(r"[A-Za-z]\w*", line.strip())]
 require("c-reference.md", exports, "{}(")
@@ -70,22 +134,12 @@ require("file-formats.md", ["ID", "f_00", "f_15", "name,start,length,type", "h",
                             "/SWTT.INI", "\\SWTT.INI", "C:\\cfg\\\\SWTT.INI", "/etc/volneda//SWTT.INI"])
 
 
-def slug(heading):
-    return re.sub(r"[^\w\- ]", "", heading.strip().lower()).replace(" ", "-")
-
-
-# Relative links, and their #sections, lead somewhere.
-for source in sorted(DOCS.glob("*.md")) + [ROOT / "README.md"]:
-    for target, anchor in re.findall(r"\]\(([^)#:]*)(?:#([^)]*))?\)", source.read_text(encoding="utf-8")):
-        path = (source.parent / target).resolve() if target else source
-        if path.name in PAGES_OF_THE_TOOLS and not path.exists():
-            continue
-        if not path.exists():
-            failures.append(f"{source.name}: link to missing {target}")
-        elif anchor and path.suffix == ".md":
-            headings = re.findall(r"^#+ (.*)$", path.read_text(encoding="utf-8"), re.M)
-            if anchor not in {slug(h) for h in headings}:
-                failures.append(f"{source.name}: link to missing section {target}#{anchor}")
+# Relative links, and their #sections, lead somewhere; the index links
+# every page.
+failures += link_failures(sorted(DOCS.glob("*.md")) + [ROOT / "README.md"], PAGES_OF_THE_TOOLS)
+indexed = set(re.findall(r"\]\(([\w.-]+\.md)\)", page("README.md")))
+failures += [f"docs/README.md: no link to {p.name}" for p in sorted(DOCS.glob("*.md"))
+             if p.name != "README.md" and p.name not in indexed]
 
 # The error tables: each documented cause gives its code.
 lib = ctypes.CDLL(sys.argv[2])

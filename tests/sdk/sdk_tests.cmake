@@ -31,6 +31,40 @@ if(TARGET volneda_examples_java AND TARGET volneda_jar AND NOT VOLNEDA_SANITIZE 
       WORKING_DIRECTORY ${_run})
     set_tests_properties(example_java_${name} PROPERTIES TIMEOUT 120 ENVIRONMENT "${_env}")
   endforeach()
+  get_target_property(_layer volneda_examples_java_layer JAR_FILE)
+  foreach(name ReaderInventory ReaderReadFields ReaderWriteReadBack ReaderStatusMessages)
+    add_test(NAME example_java_${name}
+      COMMAND ${Java_JAVA_EXECUTABLE} -Xcheck:jni -Djava.library.path=${CMAKE_BINARY_DIR}/lib
+              -cp ${_proxy}:${_layer} ${name}
+      WORKING_DIRECTORY ${_run})
+    set_tests_properties(example_java_${name} PROPERTIES TIMEOUT 120 ENVIRONMENT "${_env}")
+  endforeach()
+  set_tests_properties(example_java_ReaderInventory PROPERTIES PASS_REGULAR_EXPRESSION "reader DOCK1.*tag 0123456789ABCDEF")
+  set_tests_properties(example_java_ReaderReadFields PROPERTIES PASS_REGULAR_EXPRESSION "Serial +Hex +0123456789ABCDEF")
+endif()
+
+# Python: the four examples with the build's package; pip installs of the
+# package into fresh virtual environments, from the build tree and from the
+# source tree (the library's directory given to the install), each running
+# an example.
+if(VOLNEDA_PYTHON AND NOT WIN32 AND NOT CMAKE_CROSSCOMPILING AND NOT VOLNEDA_SANITIZE AND NOT VOLNEDA_TSAN)
+  foreach(name inventory read_fields write_readback status_messages)
+    add_test(NAME example_python_${name}
+      COMMAND ${VOLNEDA_PYTHON} ${CMAKE_SOURCE_DIR}/examples/python/${name}.py WORKING_DIRECTORY ${_run})
+    set_tests_properties(example_python_${name} PROPERTIES TIMEOUT 60
+      ENVIRONMENT "${_env};PYTHONPATH=${CMAKE_BINARY_DIR}/python;PYTHONDONTWRITEBYTECODE=1")
+  endforeach()
+  set_tests_properties(example_python_inventory PROPERTIES PASS_REGULAR_EXPRESSION "reader DOCK1.*tag 0123456789ABCDEF")
+  set_tests_properties(example_python_read_fields PROPERTIES PASS_REGULAR_EXPRESSION "Serial +Hex +0123456789ABCDEF")
+
+  add_test(NAME python_pip_install_build
+    COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/venv_install.sh ${VOLNEDA_PYTHON} ${CMAKE_BINARY_DIR}/python
+            ${CMAKE_BINARY_DIR}/pip-build ${CMAKE_SOURCE_DIR}/examples inventory write_readback)
+  add_test(NAME python_pip_install_source
+    COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/venv_install.sh ${VOLNEDA_PYTHON} ${CMAKE_SOURCE_DIR}/python
+            ${CMAKE_BINARY_DIR}/pip-source ${CMAKE_SOURCE_DIR}/examples status_messages)
+  set_tests_properties(python_pip_install_build python_pip_install_source PROPERTIES TIMEOUT 180)
+  set_tests_properties(python_pip_install_source PROPERTIES ENVIRONMENT "VOLNEDA_LIBRARY_DIR=${CMAKE_BINARY_DIR}/lib")
 endif()
 
 # Every code, message, command form, document element and file key in
@@ -42,4 +76,14 @@ if(Python3_FOUND AND NOT WIN32 AND NOT VOLNEDA_SANITIZE AND NOT VOLNEDA_TSAN)
     COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/check_docs.py ${CMAKE_SOURCE_DIR} $<TARGET_FILE:volneda>
     WORKING_DIRECTORY ${_run})
   set_tests_properties(docs_check PROPERTIES TIMEOUT 60 ENVIRONMENT "${_env}")
+endif()
+
+# The same links as installed, and the installed paths the pages name:
+# the SDK into a prefix of its own.
+if(Python3_FOUND AND NOT WIN32 AND NOT VOLNEDA_SANITIZE AND NOT VOLNEDA_TSAN)
+  set(_prefix ${CMAKE_BINARY_DIR}/docs-installed)
+  add_test(NAME docs_installed_links
+    COMMAND sh -c "rm -rf '${_prefix}' && '${CMAKE_COMMAND}' --install '${CMAKE_BINARY_DIR}' --prefix '${_prefix}' >/dev/null && \
+      '${Python3_EXECUTABLE}' '${CMAKE_CURRENT_LIST_DIR}/check_docs.py' --links '${_prefix}/${VOLNEDA_DOC_DIR}' '${_prefix}'")
+  set_tests_properties(docs_installed_links PROPERTIES TIMEOUT 60)
 endif()
