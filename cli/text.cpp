@@ -221,6 +221,16 @@ std::vector<char32_t> UnholdableCharacters(std::string_view text, bool xml) {
   return out;
 }
 
+std::string AsStored(std::string_view text) {
+  std::u32string points = CodePoints(text);
+  std::u16string out;
+  for (char32_t c : points) {
+    if (!CodePageHolds(c)) out.push_back(u'?');
+    else out.push_back(static_cast<char16_t>(c));  // held characters lie in the BMP
+  }
+  return Utf16To8(out);
+}
+
 std::string DescribeCharacters(const std::vector<char32_t> &chars) {
   std::string out;
   for (char32_t c : chars) {

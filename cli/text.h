@@ -52,6 +52,8 @@ std::string CodePageName();
 std::vector<char32_t> UnholdableCharacters(std::string_view text, bool xml = false);
 // 8-bit text of the code page (a driver's) as UTF-8.
 std::string FromCodePage(std::string_view text);
+// The text as the library keeps it: '?' for each such character.
+std::string AsStored(std::string_view text);
 // "'Ł' (U+0141), 'ź' (U+017A)".
 std::string DescribeCharacters(const std::vector<char32_t> &chars);
 

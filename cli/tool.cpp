@@ -302,6 +302,7 @@ int Tool::Attr(const std::vector<std::string> &args) {
   if (!EnsureOpen()) return kExitFailed;
   int32_t r = set ? Sess().SetAttribute(name, value) : Sess().GetAttribute(name, value);
   if (r != 0) return Fail("attr " + args[0] + " " + name, r);
+  if (set) value = AsStored(value);  // what the reader now holds (--lossy)
   if (opt_.format == Format::kJson) Json({{"attribute", name}, {"value", value}, {"code", 0}});
   else if (opt_.format == Format::kXml && get) Out(value + "\n");
   else Out(name + " = " + value + "\n");
