@@ -134,6 +134,7 @@ constexpr char16_t kHigh1252[32] = {
 bool CodePageHolds(char32_t c) {
   if (c < 0x80) return true;
 #if defined(_WIN32)
+  if (GetACP() == CP_UTF8) return true;
   if (c > 0xFFFF) return false;
   wchar_t w = static_cast<wchar_t>(c);
   char out[8];
@@ -254,7 +255,7 @@ std::filesystem::path Utf8Path(const std::string &path) {
   return std::filesystem::path(std::u8string(path.begin(), path.end()));
 }
 
-std::string InputFileProblem(const std::string &path) {
+std::string InputFileProblem(const std::string &path) try {
   std::error_code ec;
   std::filesystem::file_status st = std::filesystem::status(Utf8Path(path), ec);
   if (ec || !std::filesystem::exists(st)) return std::string();
@@ -262,14 +263,20 @@ std::string InputFileProblem(const std::string &path) {
   uintmax_t size = std::filesystem::file_size(Utf8Path(path), ec);
   if (!ec && size > kMaxInputBytes) return std::string("it is larger than ") + kMaxInputText;
   return std::string();
+} catch (const std::exception &) {
+  return std::string();  // a name the system cannot take: opening it tells
 }
 
 bool ReadInputFile(const std::string &path, std::string &content, std::string &problem) {
   content.clear();
   problem = InputFileProblem(path);
   if (!problem.empty()) return false;
-  std::ifstream in(Utf8Path(path), std::ios::binary);
-  if (!in) {
+  std::ifstream in;
+  try {
+    in.open(Utf8Path(path), std::ios::binary);
+  } catch (const std::exception &) {
+  }
+  if (!in.is_open()) {
     problem = "it cannot be opened";
     return false;
   }

@@ -437,7 +437,10 @@ int Tool::Session(const std::vector<std::string> &args) {
   bool fromStdin = args.empty() || args[0] == "-";
   if (!fromStdin) {
     std::string problem = InputFileProblem(args[0]);
-    if (problem.empty()) file.open(Utf8Path(args[0]), std::ios::binary);
+    try {
+      if (problem.empty()) file.open(Utf8Path(args[0]), std::ios::binary);
+    } catch (const std::exception &) {
+    }
     if (!file.is_open()) return BadInput("session", "cannot read " + args[0] + (problem.empty() ? "" : ": " + problem));
   }
   std::istream &in = fromStdin ? std::cin : file;

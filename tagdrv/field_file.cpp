@@ -95,13 +95,17 @@ void ParseRounds(const std::string &value, std::vector<std::pair<uint64_t, uint6
 LoadResult ReadLines(const std::string &path, std::vector<std::string> &lines) {
   // Looked at before it is opened: opening a named pipe would wait for a
   // writer.  What cannot be looked at is left to the open to refuse.
-  std::error_code ec;
-  const std::filesystem::path p(path);
-  auto st = std::filesystem::status(p, ec);
-  if (!ec && std::filesystem::exists(st)) {
-    if (!std::filesystem::is_regular_file(st)) return LoadResult::kNotRegular;
-    uintmax_t size = std::filesystem::file_size(p, ec);
-    if (!ec && size > kMaxFieldFileBytes) return LoadResult::kTooLarge;
+  try {
+    std::error_code ec;
+    const std::filesystem::path p(path);
+    auto st = std::filesystem::status(p, ec);
+    if (!ec && std::filesystem::exists(st)) {
+      if (!std::filesystem::is_regular_file(st)) return LoadResult::kNotRegular;
+      uintmax_t size = std::filesystem::file_size(p, ec);
+      if (!ec && size > kMaxFieldFileBytes) return LoadResult::kTooLarge;
+    }
+  } catch (const std::exception &) {
+    // a name the file system cannot take: the open below fails on it
   }
   std::ifstream in(path, std::ios::binary);
   if (!in) return LoadResult::kUnreadable;
