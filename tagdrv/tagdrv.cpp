@@ -36,6 +36,8 @@ enum : int32_t {
   kErrUnknownAttribute = -60,
   kErrNoReader = -100,
   kErrNoFieldFile = -101,
+  kErrFieldFileNotRegular = -102,
+  kErrFieldFileTooLarge = -103,
 };
 
 struct ErrorText {
@@ -48,8 +50,10 @@ constexpr ErrorText kErrorTexts[] = {
     {kErrWriteIncomplete, "Write failed on one or more tags"},
     {kErrBadArgument, "Invalid request"},
     {kErrUnknownAttribute, "Unknown attribute"},
-    {kErrNoReader, "No such reader in the tag field"},
-    {kErrNoFieldFile, "Tag field file cannot be read"},
+    {kErrNoReader, "No such reader in the tag field file: name one of its [reader NAME] sections"},
+    {kErrNoFieldFile, "Tag field file cannot be read: set TAGDRV_FIELD to its path (default: tagfield.ini here)"},
+    {kErrFieldFileNotRegular, "Tag field file is not a regular file (a pipe or a device): set TAGDRV_FIELD to a file"},
+    {kErrFieldFileTooLarge, "Tag field file is larger than 16 MiB: set TAGDRV_FIELD to a smaller one"},
     {-200, "Reader does not answer"},
     {-201, "Antenna fault"},
     {-202, "Radio interference"},
@@ -267,14 +271,16 @@ TAGDRV_API G4HANDLE TAGDRV_CALL G4Open(const char *readerName, int32_t *status, 
       return &g_refusedOpen;
     }
     auto session = std::make_unique<Session>();
-    bool loaded;
+    tagdrv::LoadResult loaded;
     {
       const std::string path = FieldFilePath();
       std::lock_guard<std::mutex> g(Control().files);
       loaded = tagdrv::LoadField(path, session->state->field);
     }
-    if (!loaded) {
-      *status = kErrNoFieldFile;
+    if (loaded != tagdrv::LoadResult::kOk) {
+      *status = loaded == tagdrv::LoadResult::kNotRegular ? kErrFieldFileNotRegular
+                : loaded == tagdrv::LoadResult::kTooLarge ? kErrFieldFileTooLarge
+                                                          : kErrNoFieldFile;
       return nullptr;
     }
     std::string name = readerName ? std::string(readerName, strnlen(readerName, 32)) : std::string();
