@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -16,6 +17,7 @@
 #define ENABLE_VIRTUAL_TERMINAL_PROCESSING 0x0004
 #endif
 #else
+#include <sys/ioctl.h>
 #include <unistd.h>
 #endif
 
@@ -63,6 +65,13 @@ std::vector<std::string> Arguments(int argc, char **argv) {
 
 bool IsTerminal(std::FILE *stream) { return _isatty(_fileno(stream)) != 0; }
 
+static size_t SystemWidth(std::FILE *stream) {
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+  if (!GetConsoleScreenBufferInfo(h, &info)) return 0;
+  return static_cast<size_t>(info.srWindow.Right - info.srWindow.Left + 1);
+}
+
 std::tm LocalTime(std::time_t t) {
   std::tm tm{};
   localtime_s(&tm, &t);
@@ -74,6 +83,11 @@ std::tm LocalTime(std::time_t t) {
 std::vector<std::string> Arguments(int argc, char **argv) { return std::vector<std::string>(argv, argv + argc); }
 
 bool IsTerminal(std::FILE *stream) { return isatty(fileno(stream)) != 0; }
+
+static size_t SystemWidth(std::FILE *stream) {
+  struct winsize ws {};
+  return ioctl(fileno(stream), TIOCGWINSZ, &ws) == 0 ? ws.ws_col : 0;
+}
 
 std::tm LocalTime(std::time_t t) {
   std::tm tm{};
@@ -98,6 +112,15 @@ bool SleepUnlessInterrupted(long ms) {
     std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(left, std::chrono::milliseconds(20)));
   }
   return false;
+}
+
+size_t TerminalWidth(std::FILE *stream) {
+  // COLUMNS, where it is set, wins, as it does for other tools.
+  long columns = 0;
+  const char *env = std::getenv("COLUMNS");
+  if (env && ParseCount(env, columns) && columns > 0) return static_cast<size_t>(columns);
+  size_t width = SystemWidth(stream);
+  return width ? width : 80;
 }
 
 void Emit(std::FILE *stream, const std::string &text) {

@@ -17,6 +17,9 @@ namespace cli {
 std::vector<std::string> Arguments(int argc, char **argv);
 
 bool IsTerminal(std::FILE *stream);
+// The width of the terminal the stream writes to, in columns: COLUMNS when
+// it is set, else what the terminal says, else 80.
+size_t TerminalWidth(std::FILE *stream);
 
 // Ctrl-C (SIGINT) and SIGTERM set a flag instead of ending the process,
 // so that a watch or a server can close the reader in order.

@@ -1,9 +1,11 @@
 #include "format.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdlib>
 
 #include "meanings.h"
+#include "text.h"
 
 namespace cli {
 namespace {
@@ -16,14 +18,20 @@ size_t Width(const std::string &s) {
 
 // A field's value as JSON: Int fields whose text is a whole number are
 // numbers, everything else the text as the document gives it.
-nlohmann::ordered_json Value(const DocField &f) {
+std::string Text(const DocField &f, bool trim) {
+  if (!trim || f.dataType != "String") return f.value;
+  size_t end = f.value.find_last_not_of(' ');
+  return end == std::string::npos ? std::string() : f.value.substr(0, end + 1);
+}
+
+nlohmann::ordered_json Value(const DocField &f, bool trim) {
   if (f.dataType == "Int" && !f.value.empty()) {
     errno = 0;
     char *end = nullptr;
     long long v = std::strtoll(f.value.c_str(), &end, 10);
     if (errno == 0 && end && *end == 0) return v;
   }
-  return f.value;
+  return Text(f, trim);
 }
 
 std::string FieldsText(const DocTag &t) {
@@ -71,7 +79,7 @@ std::string Columns(const std::vector<std::vector<std::string>> &rows, const std
   return out;
 }
 
-std::string DocTable(const ResultDoc &doc) {
+std::string DocTable(const ResultDoc &doc, bool trim) {
   std::string out = doc.reader + ": " + (doc.tagCount == 1 ? std::string("1 tag") : std::to_string(doc.tagCount) + " tags") +
                     " (" + IsoDate(doc.date) + " " + doc.time + ", interface " + doc.apiVersion + ")\n";
   if (doc.tags.empty()) return out;
@@ -97,14 +105,14 @@ std::string DocTable(const ResultDoc &doc) {
         continue;
       }
       rows.push_back({f.type == "MEM" ? "mem" : Number(f.entryNr), f.name, f.dataType, Number(f.dataStart),
-                      Number(f.dataLen), Number(f.fieldStatus), f.value});
+                      Number(f.dataLen), Number(f.fieldStatus), Text(f, trim)});
     }
     out += Columns(rows, "  ");
   }
   return out;
 }
 
-nlohmann::ordered_json TagJson(const DocTag &t, bool withFields) {
+nlohmann::ordered_json TagJson(const DocTag &t, bool withFields, bool trim) {
   nlohmann::ordered_json tag = {{"id", t.id}, {"swtt", t.swtt}};
   if (!t.hwTagType.empty()) tag["hwTagType"] = t.hwTagType;
   if (!t.antenna.empty()) tag["antenna"] = std::strtol(t.antenna.c_str(), nullptr, 16);
@@ -123,7 +131,7 @@ nlohmann::ordered_json TagJson(const DocTag &t, bool withFields) {
         if (f.dataStart) field["dataStart"] = *f.dataStart;
         if (f.dataLen) field["dataLen"] = *f.dataLen;
         if (f.fieldStatus) field["fieldStatus"] = *f.fieldStatus;
-        field["value"] = Value(f);
+        field["value"] = Value(f, trim);
       }
       fields.push_back(std::move(field));
     }
@@ -132,7 +140,7 @@ nlohmann::ordered_json TagJson(const DocTag &t, bool withFields) {
   return tag;
 }
 
-nlohmann::ordered_json DocJson(const ResultDoc &doc) {
+nlohmann::ordered_json DocJson(const ResultDoc &doc, bool trim) {
   nlohmann::ordered_json j = {{"document", doc.kind == ResultDoc::kRead ? "ReadTags" : "IdentifyTags"},
                       {"reader", doc.reader},
                       {"tagCount", doc.tagCount},
@@ -140,14 +148,14 @@ nlohmann::ordered_json DocJson(const ResultDoc &doc) {
                       {"time", doc.time},
                       {"apiVersion", doc.apiVersion}};
   nlohmann::ordered_json tags = nlohmann::ordered_json::array();
-  for (const DocTag &t : doc.tags) tags.push_back(TagJson(t, doc.kind == ResultDoc::kRead));
+  for (const DocTag &t : doc.tags) tags.push_back(TagJson(t, doc.kind == ResultDoc::kRead, trim));
   j["tags"] = std::move(tags);
   return j;
 }
 
-std::string EventLine(const TagEvent &e) {
+std::string EventLine(const TagEvent &e, size_t roundWidth) {
   const DocTag &t = e.seen.tag;
-  std::string line = "round " + std::to_string(e.round) + "  " + ClockTime(e.at) + "  " +
+  std::string line = "round " + RightAligned(std::to_string(e.round), roundWidth) + "  " + ClockTime(e.at) + "  " +
                      (e.kind == TagEvent::kArrive ? "arrive" : "leave ") + "  " + t.id;
   if (e.kind == TagEvent::kLeave) {
     line += "  (seen " + std::to_string(e.seen.timesSeen) + " times, last in round " + std::to_string(e.seen.lastRound) + ")";
@@ -173,7 +181,8 @@ nlohmann::ordered_json EventJson(const TagEvent &e) {
   return j;
 }
 
-std::string WatchTable(const TagTable &table, bool withFields) {
+std::string WatchTable(const TagTable &table, bool withFields, size_t width, size_t roundWidth) {
+  enum { kMark, kId, kSwtt, kAnt, kFirst, kLast, kSeen, kState, kFields };
   std::vector<std::vector<std::string>> rows;
   std::vector<std::string> head{"", "ID", "SWTT", "ANT", "FIRST SEEN", "LAST SEEN", "SEEN", "STATE"};
   if (withFields) head.push_back("FIELDS");
@@ -188,12 +197,63 @@ std::string WatchTable(const TagTable &table, bool withFields) {
                                  s.tag.antenna,
                                  ClockTime(s.firstSeen),
                                  ClockTime(s.lastSeen),
-                                 std::to_string(s.timesSeen),
+                                 RightAligned(std::to_string(s.timesSeen), roundWidth),
                                  state};
     if (withFields) row.push_back(s.present ? FieldsText(s.tag) : "");
     rows.push_back(row);
   }
-  return Columns(rows);
+  if (width == 0) return Columns(rows);
+  // Every column is as wide as its widest cell; the fields (last) take
+  // what is left.
+  std::vector<size_t> widths(head.size(), 0);
+  for (const auto &row : rows)
+    for (size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], Width(row[i]));
+  std::vector<bool> keep(head.size(), true);
+  auto total = [&] {
+    size_t n = 0, columns = 0;
+    for (size_t i = 0; i < head.size(); ++i)
+      if (keep[i] && i != kFields) n += widths[i], ++columns;
+    return n + 2 * (columns - 1);
+  };
+  for (int drop : {kFirst, kSwtt, kAnt, kLast, kSeen})
+    if (total() > width) keep[drop] = false;
+  if (withFields) {
+    size_t used = total() + 2;
+    keep[kFields] = used + 6 <= width;  // room for a few characters at least
+    if (keep[kFields]) widths[kFields] = std::min(widths[kFields], width - used);
+  }
+  for (auto &row : rows) {
+    std::vector<std::string> kept;
+    for (size_t i = 0; i < row.size(); ++i)
+      if (keep[i]) kept.push_back(i == kFields ? FitLines(row[i], widths[kFields], false) : row[i]);
+    row = std::move(kept);
+  }
+  return FitLines(Columns(rows), width, false);
+}
+
+std::string FitLines(const std::string &text, size_t width, bool wrap) {
+  if (width == 0) return text;
+  std::string out;
+  size_t column = 0;
+  bool cut = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c == '\n') {
+      out += '\n';
+      column = 0;
+      cut = false;
+      continue;
+    }
+    bool starts = (c & 0xC0) != 0x80;  // a character starts here (not a UTF-8 continuation)
+    if (starts && column == width) {
+      if (!wrap) cut = true;
+      else out += '\n', column = 0;
+    }
+    if (cut) continue;
+    out += text[i];
+    if (starts) ++column;
+  }
+  return out;
 }
 
 nlohmann::ordered_json TagTableJson(const TagTable &table) {

@@ -23,21 +23,31 @@ std::string CodeText(int32_t code);
 // characters, not bytes.
 std::string Columns(const std::vector<std::vector<std::string>> &rows, const std::string &indent = "");
 
-std::string DocTable(const ResultDoc &doc);
+// With `trim`, String values lose the blanks that pad them to their
+// field's length (the library pads what is shorter than the field).
+std::string DocTable(const ResultDoc &doc, bool trim = false);
 // The document's root attributes and one object per tag with its fields;
 // values of fields whose DataType is Int are numbers.
-nlohmann::ordered_json DocJson(const ResultDoc &doc);
+nlohmann::ordered_json DocJson(const ResultDoc &doc, bool trim = false);
 // One tag of it; its fields (those of a read) when asked.
-nlohmann::ordered_json TagJson(const DocTag &t, bool withFields);
+nlohmann::ordered_json TagJson(const DocTag &t, bool withFields, bool trim = false);
 
 // JSON text on one line (indent -1) or indented; text that is not UTF-8
 // becomes U+FFFD instead of failing.
 std::string Dump(const nlohmann::ordered_json &j, int indent = -1);
 
-std::string EventLine(const TagEvent &e);
+// Numbers of rounds (and of sightings, never more) take `roundWidth`
+// digits, right-aligned, so that the columns stay put as they grow.
+std::string EventLine(const TagEvent &e, size_t roundWidth = 1);
 nlohmann::ordered_json EventJson(const TagEvent &e);
 // The watch's table: every tag seen, with its mark for the latest round.
-std::string WatchTable(const TagTable &table, bool withFields);
+// With a `width` (of a terminal) the columns least needed are left out
+// until the rows fit (the first seen, the SWTT identifier, the antenna,
+// the last seen, the sightings), the fields are cut short, and what still
+// does not fit is cut at the width.
+std::string WatchTable(const TagTable &table, bool withFields, size_t width = 0, size_t roundWidth = 1);
+// Each line of the text cut (or, with `wrap`, broken) at `width` characters.
+std::string FitLines(const std::string &text, size_t width, bool wrap);
 // The same as JSON: the round, the number in the field, and per tag its
 // identifiers, template mask (from a read's fields), antenna, sightings and
 // state (arrived, present, left, gone).

@@ -20,11 +20,14 @@ constexpr VerbText kVerbs[] = {
      "begins with MASK (up to 12 hexadecimal digits), or the one tag ID (16\n"
      "hexadecimal digits).  The word where may be left out.\n",
      "volneda identify where swtt=0456"},
-    {"read", "volneda read [SELECT-LIST] [where swtt=MASK | tagid=ID]", "read the fields of the tags in the field",
-     "Without a select list, every field of each tag's template.  A select list\n"
-     "names template fields by number, field(0,1), and raw memory as\n"
-     "mem(NAME,START,LENGTH,TYPE) with TYPE h (hexadecimal), i (integer) or\n"
-     "s (string); quote it for the shell.\n",
+    {"read", "volneda read [* | SELECT-LIST] [where swtt=MASK | tagid=ID]", "read the fields of the tags in the field",
+     "read alone reads every field of each tag's template, and read * where ...\n"
+     "the same of the tags the clause selects; read where ... with no list reads\n"
+     "no field, only the tags.  A select list names template fields by number,\n"
+     "field(0,1), and raw memory as mem(NAME,START,LENGTH,TYPE) with TYPE h\n"
+     "(hexadecimal), i (integer) or s (string); quote it for the shell.  A string\n"
+     "written shorter than its field was filled up with blanks, and reads back\n"
+     "with them (--trim drops them).\n",
      "volneda read 'field(0,1) mem(head,0,4,h)' where swtt=0456"},
     {"command", "volneda command TEXT...", "run any command string as the library takes it",
      "Hands the words, joined by blanks, to the reader as one command, unchanged:\n"
@@ -32,8 +35,9 @@ constexpr VerbText kVerbs[] = {
      "volneda command 'read field(1) where tagid=0456000000000007'"},
     {"write", "volneda write FILE | - | --inline TEXT", "write tag fields from a WriteTags request",
      "Carries out a WriteTags request document: from FILE (UTF-8, read by the\n"
-     "library), from standard input (-), or given inline.  The outcome per tag\n"
-     "and per field comes as status messages.\n",
+     "library; a regular file of at most 16 MiB), from standard input (-), or\n"
+     "given inline.  The outcome per tag and per field comes as status messages.\n"
+     "Values the reader's code page cannot hold are refused (see --lossy).\n",
      "volneda write --inline '<WriteTags><Tag ID=\"0456000000000007\">"
      "<SWTTField EntryNr=\"1\">1250</SWTTField></Tag></WriteTags>'"},
     {"attr", "volneda attr get NAME | attr set NAME VALUE", "get or set a reader attribute",
@@ -114,6 +118,10 @@ std::string Usage() {
       "  --format table|xml|json\n"
       "                   results as a table (the default on a terminal), as the\n"
       "                   library's XML document (the default elsewhere), or as JSON\n"
+      "  --lossy          let text through that the reader's code page (Windows-1252\n"
+      "                   on Linux) cannot hold: the library stores '?' for those\n"
+      "                   characters (without it such text is refused, named)\n"
+      "  --trim           String values without the blanks that pad them\n"
       "  --quiet          no status messages\n"
       "  --verbose        every status message, and what the tool does\n"
       "  --help, -h       this text; VERB --help: the verb's syntax and an example\n"
@@ -124,7 +132,8 @@ std::string Usage() {
       "Status messages go to standard error as they arrive: level, source, result\n"
       "code with its meaning, and text.  The exit status is 0 on success, 1 when\n"
       "the library reports a failure (its code and meaning are printed), 2 for a\n"
-      "usage error.\n"
+      "usage error.  Files (reader list, session, request) are read when they are\n"
+      "regular files of at most 16 MiB.\n"
       "\n"
       "Environment:\n"
       "  RF_RFID_CONFIG   the reader list, when --config is not given\n"

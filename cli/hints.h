@@ -8,14 +8,21 @@
 #ifndef VOLNEDA_CLI_HINTS_H
 #define VOLNEDA_CLI_HINTS_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 namespace cli {
 
 // command: the whole command string as the library gets it.  Gives one
-// sentence a doubtful spot; none for commands other than read.
+// sentence a doubtful spot; none for commands other than read.  A read
+// with a where clause and no list reads no field: it says so.
 std::vector<std::string> SelectListHints(const std::string &command);
+
+// The likely cause of a parse code (-3201 to -3208) for this command, as
+// one sentence that names the part at fault; empty for other codes, and
+// when the command does not show the cause.
+std::string CommandCause(const std::string &command, int32_t code);
 
 }  // namespace cli
 

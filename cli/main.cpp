@@ -63,6 +63,10 @@ int main(int argc, char **argv) {
       opt.quiet = true;
     } else if (name == "--verbose" || name == "-v") {
       opt.verbose = true;
+    } else if (name == "--lossy") {
+      opt.lossy = true;
+    } else if (name == "--trim") {
+      opt.trim = true;
     } else if (name == "--config") {
       if (!take(opt.config)) return Usage("--config needs a file");
     } else if (name == "--reader") {

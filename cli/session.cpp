@@ -1,6 +1,11 @@
 #include "session.h"
 
 #include <chrono>
+#include <cstring>
+
+#ifdef VOLNEDA_CLI_DRIVER
+#include "tagdrv.h"
+#endif
 
 #include "meanings.h"
 #include "text.h"
@@ -164,7 +169,18 @@ int32_t ReaderSession::SetAttribute(const std::string &name, const std::string &
 }
 
 std::string ReaderSession::DriverText(int32_t code) {
-  if (!open_) return std::string();
+  if (!open_) {
+#ifdef VOLNEDA_CLI_DRIVER
+    // Before a reader is open (an open that failed) the library has no
+    // driver handle to ask for the text: the driver library is asked
+    // directly, as its texts for open failures do not need a reader.
+    char text[TAGDRV_ERROR_TEXT_MAX + 1] = {};
+    if (G4GetErrorString(nullptr, code, text) != 0) return std::string();
+    return FromCodePage(std::string_view(text, strnlen(text, TAGDRV_ERROR_TEXT_MAX)));
+#else
+    return std::string();
+#endif
+  }
   VOLNEDA_WCHAR text[113] = {};
   if (!VOLNEDA_GetErrorString(context_, code, text)) return std::string();
   std::string t = FromApi(text, 113);

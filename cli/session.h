@@ -58,8 +58,9 @@ class ReaderSession {
   int32_t Write(const std::string &request);
   int32_t GetAttribute(const std::string &name, std::string &value);
   int32_t SetAttribute(const std::string &name, const std::string &value);
-  // The driver's text for one of its codes; empty when it has none or no
-  // reader is open.
+  // The driver's text for one of its codes (with no reader open, as the
+  // driver library gives it without one: the texts of open failures);
+  // empty when it has none.
   std::string DriverText(int32_t code);
   // The meaning of a code: the library's table, else the driver's text
   // ("reader driver: ..."), else the table's word for other codes.

@@ -3,8 +3,12 @@
 #ifndef VOLNEDA_CLI_TEXT_H
 #define VOLNEDA_CLI_TEXT_H
 
+#include <cstdint>
+#include <filesystem>
+#include <istream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "volneda.h"
 
@@ -31,10 +35,47 @@ std::string Trim(std::string_view s);
 std::string Lower(std::string s);
 // Whether the text starts with `lowerWord` in any case ("WHERE id=...").
 bool StartsWithWord(std::string_view text, std::string_view lowerWord);
+// The text with blanks before it to make `width` bytes.
+std::string RightAligned(const std::string &s, size_t width);
 // A text that starts with a UTF-8 byte order mark loses it.
 void DropByteOrderMark(std::string &text);
 // A count given as text: 1 to 9 decimal digits, nothing else.
 bool ParseCount(const std::string &text, long &out);
+
+// ---- the library's 8-bit code page ------------------------------------------
+
+// The code page's name: "Windows-1252" (POSIX), "code page N" (Windows).
+std::string CodePageName();
+// The characters of a UTF-8 text that the code page cannot hold (the library
+// stores '?' for each), each once, in the order they first appear.  With
+// `xml`, character references (&#322; &#x142;) count as their characters.
+std::vector<char32_t> UnholdableCharacters(std::string_view text, bool xml = false);
+// 8-bit text of the code page (a driver's) as UTF-8.
+std::string FromCodePage(std::string_view text);
+// The text as the library keeps it: '?' for each such character.
+std::string AsStored(std::string_view text);
+// "'Ł' (U+0141), 'ź' (U+017A)".
+std::string DescribeCharacters(const std::vector<char32_t> &chars);
+
+// ---- input files ------------------------------------------------------------
+
+// The largest input the tool reads: a file, standard input for a request,
+// one line of a session.
+constexpr uintmax_t kMaxInputBytes = uintmax_t{16} << 20;
+constexpr const char *kMaxInputText = "16 MiB";
+// Why the file cannot be input: "it is a named pipe, not a regular file",
+// "it is larger than 16 MiB"; empty when it is a regular file within the
+// limit, and when it cannot be looked at (opening it then tells).
+std::string InputFileProblem(const std::string &path);
+// A UTF-8 path as the file system takes it.
+std::filesystem::path Utf8Path(const std::string &path);
+// The whole file (UTF-8 path); false with the reason when it cannot be had.
+bool ReadInputFile(const std::string &path, std::string &content, std::string &problem);
+// The rest of a stream; false when it holds more than kMaxInputBytes.
+bool ReadBounded(std::istream &in, std::string &content);
+// One line (without its LF and a CR before it); false at the end of the
+// input, and with `tooLong` set when the line passes kMaxInputBytes.
+bool ReadLine(std::istream &in, std::string &line, bool &tooLong);
 
 }  // namespace cli
 

@@ -52,12 +52,6 @@ std::vector<std::string> Words(const std::string &line) {
   return words;
 }
 
-std::string ReadAll(std::istream &in) {
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  DropByteOrderMark(text);
-  return text;
-}
-
 }  // namespace
 
 std::string LibraryVersion() {
@@ -108,12 +102,44 @@ void Tool::OnStatus(const StatusMessage &m) {
 
 std::string Tool::Explain(int32_t code) { return session_ ? session_->Meaning(code) : CodeMeaning(code); }
 
-int Tool::Fail(const std::string &what, int32_t code) {
+int Tool::Fail(const std::string &what, int32_t code, const std::string &cause) {
   if (session_) session_->Flush();
   std::string meaning = Explain(code);
-  Emit(stderr, "volneda: " + what + ": " + std::to_string(code) + " (" + meaning + ")\n");
-  if (opt_.format == Format::kJson) Json({{"operation", what}, {"code", code}, {"meaning", meaning}});
+  Emit(stderr, "volneda: " + what + ": " + std::to_string(code) + " (" + meaning + ")" +
+                   (cause.empty() ? "" : ": " + cause) + "\n");
+  if (opt_.format == Format::kJson) {
+    nlohmann::ordered_json j = {{"operation", what}, {"code", code}, {"meaning", meaning}};
+    if (!cause.empty()) j["cause"] = cause;
+    Json(std::move(j));
+  }
   return kExitFailed;
+}
+
+int Tool::BadInput(const std::string &what, const std::string &problem) {
+  if (session_) session_->Flush();
+  Emit(stderr, "volneda: " + what + ": " + problem + "\n");
+  if (opt_.format == Format::kJson) Json({{"operation", what}, {"error", problem}});
+  return kExitFailed;
+}
+
+bool Tool::CodePageHolds(const std::string &what, const std::string &text, bool xml) {
+  std::vector<char32_t> lost = UnholdableCharacters(text, xml);
+  if (lost.empty()) return true;
+  std::string them = lost.size() == 1 ? "it" : "them";
+  std::string chars = "the reader's code page (" + CodePageName() + ") cannot hold " + DescribeCharacters(lost);
+  if (!opt_.lossy) {
+    BadInput(what, chars + ": the library would store '?' for " + them + " (--lossy lets " + them + " through)");
+    return false;
+  }
+  if (!opt_.quiet) Emit(stderr, "volneda: warning: " + what + ": " + chars + ": the library stores '?' for " + them + "\n");
+  return true;
+}
+
+bool Tool::ListReadable() {
+  std::string problem = InputFileProblem(ConfigPath());
+  if (problem.empty()) return true;
+  BadInput("cannot read the reader list " + ConfigPath(), problem);
+  return false;
 }
 
 void Tool::Out(const std::string &text) {
@@ -137,6 +163,7 @@ bool Tool::EnsureOpen() {
   std::string reader = opt_.reader;
   ReaderList list;
   if (reader.empty()) {
+    if (!ListReadable()) return false;
     list = s.Readers();
     if (list.code != 0) {
       Fail("no reader to open: the reader list " + ConfigPath() + " gives none (name one with --reader, "
@@ -167,6 +194,7 @@ int Tool::Version() {
 }
 
 int Tool::Readers() {
+  if (!ListReadable()) return kExitFailed;
   ReaderList list = Sess().Readers();
   if (list.code != 0) return Fail("cannot list the readers of " + ConfigPath(), list.code);
   if (opt_.format == Format::kJson) {
@@ -180,7 +208,7 @@ int Tool::Readers() {
 }
 
 int Tool::ShowResult(const std::string &command, const CommandResult &r) {
-  if (r.code != 0) return Fail(command, r.code);
+  if (r.code != 0) return Fail(command, r.code, CommandCause(command, r.code));
   ResultDoc doc;
   if (opt_.format == Format::kXml) {
     Out(r.xml);
@@ -188,10 +216,10 @@ int Tool::ShowResult(const std::string &command, const CommandResult &r) {
     return Fail(command + ": the result document cannot be read", -1);
   } else if (opt_.format == Format::kJson) {
     nlohmann::ordered_json j = {{"command", command}, {"code", 0}};
-    j.update(DocJson(doc));
+    j.update(DocJson(doc, opt_.trim));
     Json(std::move(j));
   } else {
-    Out(DocTable(doc));
+    Out(DocTable(doc, opt_.trim));
   }
   return kExitOk;
 }
@@ -199,7 +227,7 @@ int Tool::ShowResult(const std::string &command, const CommandResult &r) {
 int Tool::Command(const std::string &command) {
   if (!opt_.quiet)
     for (const std::string &hint : SelectListHints(command)) Emit(stderr, "volneda: note: " + hint + "\n");
-  if (!EnsureOpen()) return kExitFailed;
+  if (!CodePageHolds(command, command) || !EnsureOpen()) return kExitFailed;
   Note("command: " + command);
   CommandResult r = Sess().Command(command);
   return ShowResult(command, r);
@@ -231,8 +259,10 @@ int Tool::Write(const std::vector<std::string> &args) {
     Emit(stderr, "volneda: write needs one request: FILE, - or --inline TEXT (volneda write --help)\n");
     return kExitUsage;
   } else if (args[0] == "-") {
-    request = ReadAll(std::cin);
     what = "write -";
+    if (!ReadBounded(std::cin, request))
+      return BadInput(what, std::string("standard input holds more than ") + kMaxInputText);
+    DropByteOrderMark(request);
   } else {
     // The library reads the file itself (UTF-8).
     request = "@" + args[0];
@@ -242,7 +272,16 @@ int Tool::Write(const std::vector<std::string> &args) {
 }
 
 int Tool::RunWrite(const std::string &request, const std::string &what) {
-  if (!EnsureOpen()) return kExitFailed;
+  // A request file is looked at here too: for what it is, and for its text.
+  std::string text = request;
+  if (!request.empty() && request[0] == '@') {
+    const std::string path = request.substr(1);
+    std::string problem = InputFileProblem(path);
+    if (!problem.empty()) return BadInput(what, "cannot read " + path + ": " + problem);
+    // One that cannot be opened is the library's to report (-3000).
+    if (!ReadInputFile(path, text, problem)) text.clear();
+  }
+  if (!CodePageHolds(what, text, true) || !EnsureOpen()) return kExitFailed;
   int32_t r = Sess().Write(request);
   if (r != 0) return Fail(what, r);
   // Silent on success in the other formats: the status messages tell.
@@ -257,11 +296,13 @@ int Tool::Attr(const std::vector<std::string> &args) {
     Emit(stderr, "volneda: attr get NAME | attr set NAME VALUE (volneda attr --help)\n");
     return kExitUsage;
   }
-  if (!EnsureOpen()) return kExitFailed;
   const std::string &name = args[1];
   std::string value = set ? Join(args, 2) : std::string();
+  if (set && !CodePageHolds("attr set " + name, name + " " + value)) return kExitFailed;
+  if (!EnsureOpen()) return kExitFailed;
   int32_t r = set ? Sess().SetAttribute(name, value) : Sess().GetAttribute(name, value);
   if (r != 0) return Fail("attr " + args[0] + " " + name, r);
+  if (set) value = AsStored(value);  // what the reader now holds (--lossy)
   if (opt_.format == Format::kJson) Json({{"attribute", name}, {"value", value}, {"code", 0}});
   else if (opt_.format == Format::kXml && get) Out(value + "\n");
   else Out(name + " = " + value + "\n");
@@ -280,9 +321,12 @@ int Tool::Watch(const std::vector<std::string> &args) {
   // Information messages would come every round: they take --verbose.
   if (!opt_.verbose && !opt_.quiet) statusLevel_ = 1;
   bool live = liveWatch_ && IsTerminal(stdout) && opt_.format == Format::kTable;
+  // Rounds are numbered in as many digits as the last one has (4 for a
+  // watch without end), so that nothing moves as they pass 9, 99, ...
+  const size_t roundWidth = opt_.count ? std::to_string(opt_.count).size() : 4;
   bool withFields = command.rfind("read", 0) == 0;
   jsonLines_ = true;
-  if (!EnsureOpen()) return kExitFailed;
+  if (!CodePageHolds(command, command) || !EnsureOpen()) return kExitFailed;
   CatchInterrupt();
   if (live) {
     std::lock_guard<std::mutex> g(statusLock_);
@@ -300,7 +344,7 @@ int Tool::Watch(const std::vector<std::string> &args) {
         for (const std::string &line : held_) Emit(stderr, line);
         held_.clear();
       }
-      status = Fail(command, r.code);
+      status = Fail(command, r.code, CommandCause(command, r.code));
       break;
     }
     ResultDoc doc;
@@ -308,14 +352,20 @@ int Tool::Watch(const std::vector<std::string> &args) {
     std::vector<TagEvent> events = table.Update(doc, Clock::now());
     if (live) {
       Sess().Flush();
-      std::string screen = "\x1b[H\x1b[2J";
-      screen += Sess().Reader() + "  " + command + "  round " + std::to_string(table.Round()) +
-                (opt_.count ? "/" + std::to_string(opt_.count) : "") + "  every " + std::to_string(opt_.interval) +
-                " ms  " + std::to_string(table.PresentCount()) + " in the field  (Ctrl-C stops)\n\n";
-      screen += WatchTable(table, withFields);
+      // Fitted to the terminal as it is now: a line that wrapped would
+      // push the table down at every redraw.
+      const size_t width = TerminalWidth(stdout);
+      std::string round = "round " + RightAligned(std::to_string(table.Round()), roundWidth) +
+                          (opt_.count ? "/" + std::to_string(opt_.count) : "");
+      std::string present = std::to_string(table.PresentCount()) + " in the field";
+      std::string every = "every " + std::to_string(opt_.interval) + " ms";
+      std::string title = Sess().Reader() + "  " + command + "  " + round + "  " + every + "  " + present + "  (Ctrl-C stops)";
+      if (title.size() > width) title = Sess().Reader() + "  " + round + "  " + present + "  " + command;
+      std::string screen = "\x1b[H\x1b[2J" + FitLines(title, width, false) + "\n\n";
+      screen += WatchTable(table, withFields, width, roundWidth);
       std::lock_guard<std::mutex> g(statusLock_);
       if (!held_.empty()) screen += "\n";
-      for (const std::string &line : held_) screen += line;
+      for (const std::string &line : held_) screen += FitLines(line, width, true);
       held_.clear();
       Emit(stdout, screen);
     } else if (opt_.format == Format::kXml && opt_.formatGiven) {
@@ -323,7 +373,7 @@ int Tool::Watch(const std::vector<std::string> &args) {
     } else {
       std::string lines;
       for (const TagEvent &e : events)
-        lines += opt_.format == Format::kJson ? Dump(EventJson(e)) + "\n" : EventLine(e);
+        lines += opt_.format == Format::kJson ? Dump(EventJson(e)) + "\n" : EventLine(e, roundWidth);
       if (!lines.empty()) Out(lines);
     }
     if (opt_.count && static_cast<long>(table.Round()) >= opt_.count) break;
@@ -335,7 +385,7 @@ int Tool::Watch(const std::vector<std::string> &args) {
     holdStatus_ = false;
   }
   if (!live && opt_.format == Format::kTable && opt_.formatGiven && status == kExitOk)
-    Out(WatchTable(table, withFields));
+    Out(WatchTable(table, withFields, 0, roundWidth));
   return status;
 }
 
@@ -386,11 +436,12 @@ int Tool::Session(const std::vector<std::string> &args) {
   std::ifstream file;
   bool fromStdin = args.empty() || args[0] == "-";
   if (!fromStdin) {
-    file.open(args[0], std::ios::binary);
-    if (!file) {
-      Emit(stderr, "volneda: cannot read " + args[0] + "\n");
-      return kExitFailed;
+    std::string problem = InputFileProblem(args[0]);
+    try {
+      if (problem.empty()) file.open(Utf8Path(args[0]), std::ios::binary);
+    } catch (const std::exception &) {
     }
+    if (!file.is_open()) return BadInput("session", "cannot read " + args[0] + (problem.empty() ? "" : ": " + problem));
   }
   std::istream &in = fromStdin ? std::cin : file;
   // At a terminal the session goes on after a failure; from a file or a
@@ -402,7 +453,12 @@ int Tool::Session(const std::vector<std::string> &args) {
   bool quit = false;
   for (long number = 1; !quit; ++number) {
     if (interactive) Emit(stderr, "volneda> ");
-    if (!std::getline(in, line)) break;
+    bool tooLong = false;
+    if (!ReadLine(in, line, tooLong)) {
+      if (!tooLong) break;
+      status = BadInput("session", "line " + std::to_string(number) + " is longer than " + kMaxInputText);
+      break;
+    }
     if (number == 1) DropByteOrderMark(line);
     int r = RunLine(line, quit);
     if (r == kExitOk) continue;

@@ -29,6 +29,8 @@ struct Options {
   bool inlineGiven = false;         // write --inline
   std::string inlineText;
   std::string listen;               // serve: ADDR:PORT (empty: 127.0.0.1:8080)
+  bool lossy = false;               // text the code page cannot hold goes as '?' (with a warning)
+  bool trim = false;                // String values without the blanks that pad them
   bool toField = false;             // trace --to-field
 };
 
@@ -67,11 +69,21 @@ class Tool {
   void OnStatus(const StatusMessage &m);
   // The meaning of a code: the library's table, else the driver's text.
   std::string Explain(int32_t code);
-  int Fail(const std::string &what, int32_t code);
+  // Prints the failure of an operation: its code, the code's meaning and,
+  // when known, the likely cause.
+  int Fail(const std::string &what, int32_t code, const std::string &cause = std::string());
   void Out(const std::string &text);
   void Note(const std::string &text);  // --verbose only, to stderr
   void Json(nlohmann::ordered_json j);
   int ShowResult(const std::string &command, const CommandResult &r);
+  // Whether text for the library (`what` names it) is held by its code
+  // page; refuses it, or with --lossy warns, naming the characters.
+  bool CodePageHolds(const std::string &what, const std::string &text, bool xml = false);
+  // Refuses an input file that is not a regular file or too large.
+  int BadInput(const std::string &what, const std::string &problem);
+  // The reader list must be a regular file within the input limit (a
+  // missing one is left to the library, which says so).
+  bool ListReadable();
   int RunLine(const std::string &line, bool &quit);
 
   Options opt_;

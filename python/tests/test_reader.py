@@ -78,6 +78,22 @@ def test_failures_carry_the_code_and_its_meaning(action, code, meaning):
     assert (e.value.code, e.value.meaning) == (code, meaning)
 
 
+@pytest.mark.parametrize("action", [
+    lambda r: r.write(volneda.WriteRequest().tag(CARTON).mem(48, "Łódź 日本")),
+    lambda r: r.write('<WriteTags><Tag ID="%s"><MEMField MemStart="48">&#x141;ód&#378;</MEMField></Tag></WriteTags>'
+                      % CARTON),
+    lambda r: r.set_attribute("Label", "Łódź"),
+    lambda r: r.read("mem(Łódź,48,6,s)"),
+])
+def test_text_the_code_page_cannot_hold_is_refused_unless_lossy(action):
+    with volneda.Reader() as reader:
+        with pytest.raises(volneda.LossyTextError) as e:
+            action(reader)
+        assert e.value.characters[:2] == ["Ł", "ź"] and "'Ł' (U+0141), 'ź' (U+017A)" in str(e.value)
+        reader.lossy = True
+        action(reader)
+
+
 def test_a_reader_that_fails_to_open_names_the_readers_and_leaves_nothing_running():
     with pytest.raises(volneda.VolnedaError) as e:
         volneda.Reader("DOCK9")

@@ -16,8 +16,8 @@ system's library path.
 """
 
 from .meanings import code_meaning, level_name, source_name
-from .reader import (Reader, StatusMessage, Tag, TagField, VolnedaError, WriteRequest, library_version,
-                     readers)
+from .reader import (LossyTextError, Reader, StatusMessage, Tag, TagField, VolnedaError, WriteRequest,
+                     library_version, readers, unholdable_characters)
 
-__all__ = ["Reader", "StatusMessage", "Tag", "TagField", "VolnedaError", "WriteRequest", "readers",
-           "library_version", "code_meaning", "level_name", "source_name"]
+__all__ = ["Reader", "StatusMessage", "Tag", "TagField", "VolnedaError", "LossyTextError", "WriteRequest", "readers",
+           "library_version", "unholdable_characters", "code_meaning", "level_name", "source_name"]

@@ -1,6 +1,7 @@
 """Readers, tags and write requests over the library's C interface."""
 
 import ctypes
+import html
 import os
 import threading
 import time
@@ -28,6 +29,40 @@ class VolnedaError(Exception):
         self.operation = operation
         self.code = code
         self.meaning = meaning
+
+
+class LossyTextError(ValueError):
+    """Text for the reader holds characters that the library's 8-bit code page
+    cannot hold: the library would store '?' for each and report success.
+    ``characters`` lists them, each once."""
+
+    def __init__(self, what, characters):
+        names = ", ".join("'%s' (U+%04X)" % (c, ord(c)) for c in characters)
+        super().__init__("%s: the reader's code page (%s) cannot hold %s: the library would store '?' for %s "
+                         "(Reader(lossy=True) lets them through)"
+                         % (what, _CODE_PAGE, names, "it" if len(characters) == 1 else "them"))
+        self.characters = characters
+
+
+# The library's code page: the system's ANSI code page on Windows,
+# Windows-1252 elsewhere, where the five bytes 1252 leaves undefined stand
+# for the C1 controls of the same value.
+_CODE_PAGE = "cp%d" % ctypes.windll.kernel32.GetACP() if os.name == "nt" else "cp1252"
+_KEPT_CONTROLS = "\x81\x8d\x8f\x90\x9d"
+
+
+def unholdable_characters(text, xml=False):
+    """The characters of text that the library's code page cannot hold, each
+    once, in order; with xml, character references (&#x141;) count too."""
+    out = []
+    for c in html.unescape(text) if xml else text:
+        if c < "\x80" or c in out or (_CODE_PAGE == "cp1252" and c in _KEPT_CONTROLS):
+            continue
+        try:
+            c.encode(_CODE_PAGE)
+        except UnicodeEncodeError:
+            out.append(c)
+    return out
 
 
 @dataclass(frozen=True)
@@ -286,10 +321,16 @@ class Reader:
     status message, in order; every message of an operation has been passed
     to it when the operation returns.  It must not call the reader.
     Failures raise VolnedaError with the code and its meaning.
+
+    Text that the library's 8-bit code page cannot hold (Windows-1252, or the
+    ANSI code page on Windows) raises LossyTextError naming the characters,
+    before anything reaches the reader; with lossy=True it goes through, and
+    the library stores '?' for each such character.
     """
 
     def __init__(self, name: Optional[str] = None, config: Optional[str] = None,
-                 on_status: Optional[Callable[[StatusMessage], None]] = None):
+                 on_status: Optional[Callable[[StatusMessage], None]] = None, lossy: bool = False):
+        self.lossy = lossy
         self._lock = threading.RLock()
         self._context = _Context(config, on_status)
         self.name = None
@@ -345,6 +386,11 @@ class Reader:
                     meaning = "reader driver: " + t
         raise VolnedaError(operation, code, meaning)
 
+    def _holds(self, what, text, xml=False):
+        lost = [] if self.lossy else unholdable_characters(text, xml)
+        if lost:
+            raise LossyTextError(what, lost)
+
     def _handle(self):
         if self._context is None:
             raise ValueError("the reader is closed")
@@ -354,6 +400,7 @@ class Reader:
         """Runs a command of the command language as it stands; the tags of its result."""
         with self._lock:
             handle = self._handle()
+            self._holds(command, command)
             length, count = ctypes.c_int32(), ctypes.c_int32()
             code = lib.VOLNEDA_Command(handle, text_in(command), ctypes.byref(length), ctypes.byref(count))
             self._check(command, code)
@@ -380,7 +427,9 @@ class Reader:
         '@' and the name of a UTF-8 file holding one)."""
         with self._lock:
             document = request.to_xml() if isinstance(request, WriteRequest) else request
-            self._check("write", lib.VOLNEDA_Write(self._handle(), text_in(document)))
+            handle = self._handle()
+            self._holds("write", _request_text(document), xml=True)
+            self._check("write", lib.VOLNEDA_Write(handle, text_in(document)))
 
     def attribute(self, name: str) -> str:
         """A reader attribute's value."""
@@ -392,8 +441,23 @@ class Reader:
     def set_attribute(self, name: str, value: str) -> None:
         """Sets a reader attribute."""
         with self._lock:
-            self._check("set attribute " + name,
-                        lib.VOLNEDA_SetAttribute(self._handle(), text_in(name), text_in(value)))
+            handle = self._handle()
+            self._holds("set attribute " + name, name + " " + value)
+            self._check("set attribute " + name, lib.VOLNEDA_SetAttribute(handle, text_in(name), text_in(value)))
+
+
+def _request_text(document):
+    """The text of a request: '@' and a file name stand for the file's text
+    (a regular file of at most 16 MiB; the library reports any other)."""
+    if not document.startswith("@"):
+        return document
+    try:
+        if os.path.isfile(document[1:]) and os.path.getsize(document[1:]) <= 16 << 20:
+            with open(document[1:], "rb") as f:
+                return f.read().decode("utf-8", "replace")
+    except OSError:
+        pass
+    return ""
 
 
 def _where(where):

@@ -124,6 +124,10 @@ LocalTime GetLocalTime();
 
 // Reads a whole file in binary.  The path is in the system code page (on
 // POSIX it is turned into UTF-8, the file system's encoding, before use).
+// Only a regular file of at most kMaxFileBytes is read: a named pipe, a
+// device or a larger file fails at once, as a file that cannot be read
+// does, and leaves content empty.
+constexpr size_t kMaxFileBytes = size_t{16} << 20;
 bool ReadWholeFile(const std::string &path, std::string &content);
 bool ReadWholeFileW(std::u16string_view path, std::string &content);
 

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -91,15 +92,32 @@ void ParseRounds(const std::string &value, std::vector<std::pair<uint64_t, uint6
   }
 }
 
-bool ReadLines(const std::string &path, std::vector<std::string> &lines) {
+LoadResult ReadLines(const std::string &path, std::vector<std::string> &lines) {
+  // Looked at before it is opened: opening a named pipe would wait for a
+  // writer.  What cannot be looked at is left to the open to refuse.
+  try {
+    std::error_code ec;
+    const std::filesystem::path p(path);
+    auto st = std::filesystem::status(p, ec);
+    if (!ec && std::filesystem::exists(st)) {
+      if (!std::filesystem::is_regular_file(st)) return LoadResult::kNotRegular;
+      uintmax_t size = std::filesystem::file_size(p, ec);
+      if (!ec && size > kMaxFieldFileBytes) return LoadResult::kTooLarge;
+    }
+  } catch (const std::exception &) {
+    // a name the file system cannot take: the open below fails on it
+  }
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
+  if (!in) return LoadResult::kUnreadable;
   std::string line;
+  uintmax_t total = 0;
   while (std::getline(in, line)) {
+    // A file that grows while it is read stops at the limit all the same.
+    if ((total += line.size() + 1) > kMaxFieldFileBytes + 1) return LoadResult::kTooLarge;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     lines.push_back(line);
   }
-  return true;
+  return LoadResult::kOk;
 }
 
 // "[kind name]" -> kind, name.
@@ -115,9 +133,9 @@ bool Header(const std::string &line, std::string &kind, std::string &name) {
 
 }  // namespace
 
-bool LoadField(const std::string &path, Field &field) {
+LoadResult LoadField(const std::string &path, Field &field) {
   std::vector<std::string> lines;
-  if (!ReadLines(path, lines)) return false;
+  if (LoadResult r = ReadLines(path, lines); r != LoadResult::kOk) return r;
   field = Field();
   field.path = path;
   std::string kind;
@@ -224,12 +242,12 @@ bool LoadField(const std::string &path, Field &field) {
       if (r.name == p.first) owner = &r;
     if (owner) owner->tags.push_back(p.second);
   }
-  return true;
+  return LoadResult::kOk;
 }
 
 bool SaveMemory(const Field &field) {
   std::vector<std::string> lines;
-  if (!ReadLines(field.path, lines)) return false;
+  if (ReadLines(field.path, lines) != LoadResult::kOk) return false;
   std::ostringstream out;
   const SimTag *tag = nullptr;
   for (const std::string &line : lines) {

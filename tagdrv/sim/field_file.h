@@ -52,8 +52,13 @@ struct Field {
   std::vector<SimReader> readers;
 };
 
-// Reads the file; false when it cannot be read.  Unknown keys are ignored.
-bool LoadField(const std::string &path, Field &field);
+// The largest tag field file read: a larger one, like a named pipe or a
+// device, is refused at once instead of filling memory or blocking.
+constexpr uintmax_t kMaxFieldFileBytes = uintmax_t{16} << 20;
+
+enum class LoadResult { kOk, kUnreadable, kNotRegular, kTooLarge };
+// Reads the file.  Unknown keys are ignored.
+LoadResult LoadField(const std::string &path, Field &field);
 constexpr size_t kSwttAddress = 12, kSwttBytes = 6;
 // The identifier the driver reports for the tag.
 std::string SwttOf(const SimTag &tag);

@@ -39,6 +39,8 @@ enum : int32_t {
   kErrUnknownAttribute = -60,
   kErrNoReader = -100,
   kErrNoFieldFile = -101,
+  kErrFieldFileNotRegular = -102,
+  kErrFieldFileTooLarge = -103,
 };
 
 struct ErrorText {
@@ -51,8 +53,10 @@ constexpr ErrorText kErrorTexts[] = {
     {kErrWriteIncomplete, "Write failed on one or more tags"},
     {kErrBadArgument, "Invalid request"},
     {kErrUnknownAttribute, "Unknown attribute"},
-    {kErrNoReader, "No such reader in the tag field"},
-    {kErrNoFieldFile, "Tag field file cannot be read"},
+    {kErrNoReader, "No such reader in the tag field file: name one of its [reader NAME] sections"},
+    {kErrNoFieldFile, "Tag field file cannot be read: set TAGDRV_FIELD to its path (default: tagfield.ini here)"},
+    {kErrFieldFileNotRegular, "Tag field file is not a regular file (a pipe or a device): set TAGDRV_FIELD to a file"},
+    {kErrFieldFileTooLarge, "Tag field file is larger than 16 MiB: set TAGDRV_FIELD to a smaller one"},
     {-200, "Reader does not answer"},
     {-201, "Antenna fault"},
     {-202, "Radio interference"},
@@ -244,14 +248,16 @@ G4HANDLE SimOpen(const tagdrv::ReaderConfig &config, int32_t *status, void *info
       return &g_refusedOpen;
     }
     auto session = std::make_unique<Session>();
-    bool loaded;
+    tagdrv::LoadResult loaded;
     {
       const std::string path = FieldFilePath(config.Get("field"));
       std::lock_guard<std::mutex> g(Control().files);
       loaded = tagdrv::LoadField(path, session->state->field);
     }
-    if (!loaded) {
-      *status = kErrNoFieldFile;
+    if (loaded != tagdrv::LoadResult::kOk) {
+      *status = loaded == tagdrv::LoadResult::kNotRegular ? kErrFieldFileNotRegular
+                : loaded == tagdrv::LoadResult::kTooLarge ? kErrFieldFileTooLarge
+                                                          : kErrNoFieldFile;
       return nullptr;
     }
     const std::string name = config.Get("sim.reader", config.name);

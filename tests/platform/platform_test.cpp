@@ -8,7 +8,12 @@
 #include <sys/mman.h>
 #include <unistd.h>
 #endif
+#include <filesystem>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "platform/platform.h"
 #include "platform/wave.h"
@@ -188,6 +193,42 @@ TEST(Wave, ParsesPcmAndRejectsTheRest) {
 #if !defined(_WIN32)
   munmap(area, 2 * page);
 #endif
+}
+
+// What is not a regular file of at most 16 MiB reads as a file that cannot
+// be read, at once: for whole-file reads, reader lists (-3251) and '@'
+// write requests (-3000).
+TEST(Files, OnlyRegularFilesUpToTheLimitAreRead) {
+  const std::string path = "platform_input_file";
+  enum Prep { kDirectory, kAtLimit, kOverLimit, kFifo };
+  struct Case { Prep prep; bool read; } cases[] = {
+      {kDirectory, false}, {kAtLimit, true}, {kOverLimit, false},
+#ifndef _WIN32
+      {kFifo, false},
+#endif
+  };
+  VOLNEDA_HANDLE h = nullptr;
+  ASSERT_TRUE(VOLNEDA_StartAll(&h, W(Wide(path))));
+  for (const Case &k : cases) {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    if (k.prep == kDirectory) std::filesystem::create_directory(path);
+    if (k.prep == kAtLimit || k.prep == kOverLimit) {
+      ASSERT_TRUE(WriteTextFile(path, "[x]\n"));
+      std::filesystem::resize_file(path, plat::kMaxFileBytes + (k.prep == kOverLimit));
+    }
+#ifndef _WIN32
+    if (k.prep == kFifo) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }
+#endif
+    std::string bytes = "old";
+    EXPECT_EQ(plat::ReadWholeFile(path, bytes), k.read) << k.prep;
+    EXPECT_EQ(bytes.size(), k.read ? plat::kMaxFileBytes : 0u);
+    VOLNEDA_WCHAR name[32];
+    EXPECT_EQ(VOLNEDA_FindFirstReader(h, name, nullptr), k.read ? 0 : -3251) << k.prep;  // each section is a reader
+  }
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+  VOLNEDA_StopAll(&h);
 }
 
 }  // namespace

@@ -1,7 +1,12 @@
 // Writes: the check of a WriteTags request (the first failing check decides
 // its code), then writes end to end against the simulated reader: what lands
 // in tag memory (read back by a read command), the result and every message.
+#include <filesystem>
 #include <regex>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "sim_reader.h"
 #include "tagdata/write_request.h"
@@ -55,9 +60,20 @@ TEST_F(SimReader, WriteRequestChecks) {
     EXPECT_EQ(Drain().size(), rc ? 0u : 1u);
   }
   std::remove(path.c_str());
-  XMLDoc doc;
-  EXPECT_EQ(TakeInWriteDoc(Context(), u"@no_such_request.xml", doc), -3000);
-  EXPECT_TRUE(Drain().empty());
+  // A missing file, a directory and a named pipe (which must not block)
+  // are files that cannot be opened.
+  std::filesystem::create_directory(Name("_dir"));
+  std::vector<std::string> unreadable = {"no_such_request.xml", Name("_dir")};
+#ifndef _WIN32
+  ASSERT_EQ(mkfifo(Name("_fifo").c_str(), 0600), 0);
+  unreadable.push_back(Name("_fifo"));
+#endif
+  for (const std::string &name : unreadable) {
+    XMLDoc doc;
+    EXPECT_EQ(TakeInWriteDoc(Context(), u"@" + Wide(name), doc), -3000) << name;
+    EXPECT_TRUE(Drain().empty());
+    std::filesystem::remove(name);
+  }
 }
 
 const Status kPassed{0, 1, 0, u"XML document passed test"};

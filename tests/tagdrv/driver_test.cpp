@@ -4,8 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <tuple>
 #include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 #include "tagdrv.h"
 #include "tagdrv_control.h"
@@ -66,18 +71,40 @@ class Driver : public ::testing::Test {
 };
 
 TEST_F(Driver, OpenFailures) {
-  struct Case { const char *field, *reader; int32_t fault, want; } cases[] = {
-      {nullptr, "R1", 0, -101}, {kField, "r1", 0, -100},  // names are case-sensitive
-      {kField, "R1", -200, -200}, {"[reader R1]\nfail.open = -4294967297\n", "R1", 0, INT32_MIN},  // saturates
+  // A tag field file that is missing, not a regular file or too large
+  // fails at once, with a text that says what to set.
+  enum Prep { kText, kNone, kDirectory, kFifo, kHuge };
+  struct Case { Prep prep; const char *field, *reader; int32_t fault, want; } cases[] = {
+      {kNone, nullptr, "R1", 0, -101}, {kText, kField, "r1", 0, -100},  // names are case-sensitive
+      {kText, kField, "R1", -200, -200}, {kText, "[reader R1]\nfail.open = -4294967297\n", "R1", 0, INT32_MIN},
+      {kDirectory, nullptr, "R1", 0, -102}, {kHuge, nullptr, "R1", 0, -103},
+#ifndef _WIN32
+      {kFifo, nullptr, "R1", 0, -102},
+#endif
   };
   for (const Case &k : cases) {
-    std::remove(path.c_str());
-    ASSERT_TRUE(!k.field || WriteTextFile(path, k.field));
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    if (k.prep == kText) { ASSERT_TRUE(WriteTextFile(path, k.field)); }
+    if (k.prep == kDirectory) std::filesystem::create_directory(path);
+    if (k.prep == kHuge) {
+      ASSERT_TRUE(WriteTextFile(path, "[reader R1]\n"));
+      std::filesystem::resize_file(path, (16u << 20) + 1);
+    }
+#ifndef _WIN32
+    if (k.prep == kFifo) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); }
+#endif
     TagdrvSetFault(TAGDRV_FAULT_OPEN, k.fault);
     int32_t status = 0;
     EXPECT_EQ(G4Open(k.reader, &status, info, 0, 0), nullptr) << k.want;
     EXPECT_EQ(status, k.want);
+    char text[TAGDRV_ERROR_TEXT_MAX + 1] = {};
+    EXPECT_EQ(G4GetErrorString(nullptr, status, text), k.want == INT32_MIN ? 1 : 0) << k.want;
+    if (k.want <= -101 && k.want >= -103) { EXPECT_NE(std::strstr(text, "set TAGDRV_FIELD"), nullptr) << text; }
   }
+  std::error_code ec;
+  std::filesystem::remove(path, ec);
+  TagdrvSetFault(TAGDRV_FAULT_OPEN, 0);
   // The control block fails from the file; the control interface wins.
   TagdrvClearFaults();
   ASSERT_TRUE(WriteTextFile(path, "[reader R1]\nfail.allocate = -8\n"));

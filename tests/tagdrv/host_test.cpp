@@ -33,11 +33,11 @@ TEST(DriverHost, RoutesEachReaderOrSaysWhyNot) {
        "backend library not found: /no/such/libdriver.so"},
       {"[reader R1]\nbackend = vendor\n", "R1", -122, "reader R1 has backend vendor but no library setting"},
       {"[reader R1]\ntrace = /no/such/dir/t.trace\n", "R1", -113, "trace file cannot be written: /no/such/dir/t.trace"},
-      {"[reader R3]\n", "R3", -100, "No such reader in the tag field"},  // the backend's own text
+      {"[reader R3]\n", "R3", -100, "No such reader in the tag field file: name one of its [reader NAME] sections"},  // the backend's own text
 #if !defined(_WIN32)
       {"[reader R1]\nbackend = vendor\nlibrary = " VOLNEDA_TAGDRV_SIM "\n", "R1", 0, ""},
       {"[reader V]\nbackend = vendor\nlibrary = " VOLNEDA_TAGDRV_SIM "\nvendor.reader = R1\n", "V", 0, ""},
-      {"[reader V]\nbackend = vendor\nlibrary = " VOLNEDA_TAGDRV_SIM "\n", "V", -100, "No such reader in the tag field"},
+      {"[reader V]\nbackend = vendor\nlibrary = " VOLNEDA_TAGDRV_SIM "\n", "V", -100, "No such reader in the tag field file: name one of its [reader NAME] sections"},
 #endif
   };
   for (const Case &c : cases) {

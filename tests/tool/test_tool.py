@@ -1,10 +1,14 @@
 """The volneda tool run as a user runs it, on the simulated reader of the examples."""
 
+import fcntl
 import json
 import os
+import pty
 import re
 import shutil
+import struct
 import subprocess
+import termios
 
 import pytest
 
@@ -22,14 +26,14 @@ def field(tmp_path, monkeypatch):
     monkeypatch.chdir(tmp_path)
 
 
-def run(*args, stdin=None):
-    env = dict(os.environ, TAGDRV_FIELD="tagfield.ini")
+def run(*args, stdin=None, env=None):
+    env = dict(os.environ, **dict({"TAGDRV_FIELD": "tagfield.ini"}, **(env or {})))
     env.pop("RF_RFID_CONFIG", None)
     # The tool carries its own sanitizer runtime, and leaks count there.
     if env.pop("LD_PRELOAD", None):
         env["ASAN_OPTIONS"] = "detect_leaks=1:abort_on_error=1"
-    r = subprocess.run([TOOL, *args], input=None if stdin is None else stdin.encode(), capture_output=True,
-                       env=env, timeout=60)
+    feed = {"stdin": stdin} if hasattr(stdin, "fileno") else {"input": None if stdin is None else stdin.encode()}
+    r = subprocess.run([TOOL, *args], capture_output=True, env=env, timeout=60, **feed)
     # Decoded by hand: the documents' CR LF line ends stay as they are.
     return subprocess.CompletedProcess(r.args, r.returncode, r.stdout.decode(), r.stderr.decode())
 
@@ -82,6 +86,15 @@ def test_status_messages_name_level_source_code_and_meaning():
     (["identify", "tagid=12"], 1, "-3205 (a tagid value that is not 16 characters long)"),
     (["write", "missing.xml"], 1, "write missing.xml: -3000 (the write request file named after '@' cannot"),
     (["--reader", "DOCK9", "identify"], 1, "the reader list rfconfig.ini holds: DOCK1, GATE2"),
+    (["--reader", "DOCK9", "identify"], 1, "-100 (reader driver: No such reader in the tag field file: name one"),
+    (["TAGDRV_FIELD=missing.ini", "identify"], 1, "-101 (reader driver: Tag field file cannot be read: set "
+     "TAGDRV_FIELD"),
+    # Parse codes give their likely cause for the command at hand.
+    (["read", "where", "serial=1"], 1, "-3202 (malformed command: its form breaks the grammar or a limit of the "
+     "command language): 'serial' is not a word of the where clause"),
+    (["command", "read mem(a,0,4,h,x)"], 1, "mem(a,0,4,h,x) has 5 items; a mem list has four"),
+    (["command", "identify tagid=0123456789ABCDEF"], 1, "but no where: identify where tagid=0123456789ABCDEF"),
+    (["read", "where", "swtt=12G4"], 1, "-3208 (a swtt value with a character outside '0' to 'F'): 'G' in '12G4'"),
     (["--config", "none.ini", "readers"], 1, "-3251 (the reader list file cannot be loaded)"),
     (["attr", "get", "Nope"], 1, "-60 (reader driver: Unknown attribute)"),
     (["attr", "get"], 2, "attr get NAME"),
@@ -89,7 +102,9 @@ def test_status_messages_name_level_source_code_and_meaning():
     (["frob"], 2, "no verb 'frob'"),
 ])
 def test_failures_exit_with_the_code_and_its_meaning(args, status, says):
-    r = run(*args)
+    # NAME=VALUE before the verb sets a variable of the environment.
+    env = dict(a.split("=", 1) for a in args if a.startswith("TAGDRV_FIELD="))
+    r = run(*[a for a in args if not a.startswith("TAGDRV_FIELD=")], env=env)
     assert r.returncode == status
     assert says in r.stderr
 
@@ -98,6 +113,7 @@ def test_failures_exit_with_the_code_and_its_meaning(args, status, says):
     ("feild(1)", "'feild(1)' is neither field(...) nor mem(...)"),
     ("mem(note, 60, 5, s)", "blanks stay part of the name and the type"),
     ("field(1) mem(x,0,2,h)", None),
+    ("where swtt=0456", "read where ... reads no field, only the tags it selects: read * where ... reads every field"),
 ])
 def test_read_notes_select_lists_the_library_would_skip(select, note):
     r = run("read", select)
@@ -136,3 +152,91 @@ def test_watch_over_a_changing_field():
     text = run("--format", "table", "watch", "--count", "6", "--interval", "5", "field(1)").stdout.splitlines()
     assert text[2].startswith("round 3") and "arrive  0456000000000012" in text[2] and "Weight=750" in text[2]
     assert text[-2].startswith("   0456000000000012") and text[-2].endswith("  2     gone")
+
+
+@pytest.mark.parametrize("args, stdin, says", [
+    (["session", "pipe"], None, "session: cannot read pipe: it is a named pipe, not a regular file"),
+    (["write", "pipe"], None, "write pipe: cannot read pipe: it is a named pipe, not a regular file"),
+    (["--config", "pipe", "readers"], None, "cannot read the reader list pipe: it is a named pipe"),
+    (["session", "/dev/zero"], None, "cannot read /dev/zero: it is a device, not a regular file"),
+    (["write", "big.xml"], None, "cannot read big.xml: it is larger than 16 MiB"),
+    (["write", "-"], "/dev/zero", "write -: standard input holds more than 16 MiB"),
+    (["session", "-"], "/dev/zero", "session: line 1 is longer than 16 MiB"),
+    (["identify"], None, "-102 (reader driver: Tag field file is not a regular file (a pipe or a device)"),
+])
+def test_input_that_is_no_file_or_too_large_is_refused_at_once(tmp_path, args, stdin, says):
+    os.mkfifo(tmp_path / "pipe")
+    with open(tmp_path / "big.xml", "wb") as f:
+        f.truncate((16 << 20) + 1)
+    with open(stdin or os.devnull, "rb") as feed:
+        r = run(*args, stdin=feed, env={"TAGDRV_FIELD": "pipe"} if args == ["identify"] else None)
+    assert r.returncode == 1 and says in r.stderr
+
+
+LODZ = "Łódź 日本"
+
+
+@pytest.mark.parametrize("args, stdin", [
+    (["write", "--inline", MULLER.replace("Müller", LODZ)], None),
+    (["write", "-"], MULLER.replace("Müller", "&#x141;ód&#378; 日本")),
+    (["attr", "set", "Label", LODZ], None),
+    (["read", "mem(%s,48,6,s)" % LODZ], None),
+])
+def test_text_the_code_page_cannot_hold_is_refused_unless_lossy(args, stdin):
+    r = run("--quiet", *args, stdin=stdin)
+    assert r.returncode == 1 and "code page (Windows-1252) cannot hold 'Ł' (U+0141)" in r.stderr
+    assert "'ź' (U+017A)" in r.stderr and "'ó'" not in r.stderr and "--lossy" in r.stderr
+    lossy = run("--lossy", *args, stdin=stdin)
+    assert lossy.returncode == 0 and "volneda: warning: " in lossy.stderr and "stores '?'" in lossy.stderr
+
+
+def test_trim_drops_the_blanks_that_pad_strings():
+    lines = ['write --inline <WriteTags><Tag ID="%s"><MEMField MemStart="48" MemLen="12">Hi</MEMField></Tag>'
+             '</WriteTags>' % CARTON, "read mem(n,48,12,s) where tagid=" + CARTON]
+    for options, value in ([], "Hi          "), (["--trim"], "Hi"):
+        r = run("--format", "json", *options, "session", stdin="\n".join(lines) + "\n")
+        assert json.loads(r.stdout.splitlines()[1])["tags"][0]["fields"][0]["value"] == value
+
+
+def screens_of_a_watch(columns, terminal):
+    """A live watch of 12 rounds on a terminal `terminal` columns wide; COLUMNS set when `columns`."""
+    leader, follower = pty.openpty()
+    fcntl.ioctl(follower, termios.TIOCSWINSZ, struct.pack("HHHH", 40, terminal, 0, 0))
+    env = dict(os.environ, TAGDRV_FIELD="tagfield.ini")
+    env.pop("COLUMNS", None)
+    env.update({"COLUMNS": str(columns)} if columns else {})
+    p = subprocess.Popen([TOOL, "watch", "--count", "12", "--interval", "5"], stdout=follower,
+                         stderr=subprocess.DEVNULL, env=env)
+    os.close(follower)
+    out = b""
+    while True:
+        try:
+            chunk = os.read(leader, 65536)
+        except OSError:  # the tool has ended
+            break
+        if not chunk:
+            break
+        out += chunk
+    assert p.wait(timeout=60) == 0
+    os.close(leader)
+    return [s.replace("\r", "").split("\n") for s in out.decode().split("\x1b[H\x1b[2J")[1:]]
+
+
+@pytest.mark.parametrize("columns, terminal", [(None, 60), (60, 200), (None, 120)])
+def test_live_watch_fits_the_terminal_and_keeps_its_columns(columns, terminal):
+    screens = screens_of_a_watch(columns, terminal)
+    assert len(screens) == 12
+    width = columns or terminal
+    assert max(len(line) for screen in screens for line in screen) <= width
+    # The title and every row's state keep their places, in rounds 9 and 10 alike.
+    assert len({screen[0].index("in the field") for screen in screens}) == 1
+    state = screens[0][2].index("STATE")
+    for screen in screens:
+        assert screen[2].index("STATE") == state
+        for row in filter(None, screen[3:]):
+            assert row[state:].split()[0] in ("in", "arrived", "left", "gone")
+
+
+def test_watch_events_keep_their_columns_past_round_nine():
+    events = run("watch", "--count", "12", "--interval", "5").stdout.splitlines()
+    assert events[-1].startswith("round 11") and len({re.search("arrive|leave", e).start() for e in events}) == 1

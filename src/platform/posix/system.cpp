@@ -1,5 +1,10 @@
 // Environment, clock and files on POSIX.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <cstdio>
 #include <cstdlib>
@@ -29,14 +34,25 @@ LocalTime GetLocalTime() {
 
 static bool ReadUtf8Path(const std::string &utf8Path, std::string &content) {
   content.clear();
-  FILE *f = std::fopen(utf8Path.c_str(), "rb");
-  if (!f) return false;
+  // Opened without blocking, so that a named pipe with no writer does not
+  // hold the caller; anything but a regular file is then refused.
+  int fd = open(utf8Path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st;
+  bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uintmax_t>(st.st_size) <= kMaxFileBytes;
   char buf[65536];
-  size_t n;
-  bool ok = true;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) content.append(buf, n);
-  if (std::ferror(f)) ok = false;
-  std::fclose(f);
+  while (ok) {
+    ssize_t n = read(fd, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ok = n == 0;
+      break;
+    }
+    // A file that grows while it is read stops at the limit all the same.
+    if (content.size() + static_cast<size_t>(n) > kMaxFileBytes) ok = false;
+    else content.append(buf, static_cast<size_t>(n));
+  }
+  close(fd);
   if (!ok) content.clear();
   return ok;
 }

@@ -2,6 +2,7 @@
 // and sound of the system itself.
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "platform/platform.h"
@@ -185,13 +186,26 @@ LocalTime GetLocalTime() {
   return LocalTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond, st.wMilliseconds};
 }
 
+// Only regular files of at most kMaxFileBytes are read: a named pipe or a
+// device reads as a file that cannot be read.
+static bool ReadableFile(const std::filesystem::path &path) {
+  std::error_code ec;
+  std::filesystem::file_status st = std::filesystem::status(path, ec);
+  if (ec || !std::filesystem::is_regular_file(st)) return false;
+  uintmax_t size = std::filesystem::file_size(path, ec);
+  return !ec && size <= kMaxFileBytes;
+}
+
 static bool ReadHandle(FILE *f, std::string &content) {
   content.clear();
   if (!f) return false;
   char buf[65536];
   size_t n;
   bool ok = true;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) content.append(buf, n);
+  while (ok && (n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+    if (content.size() + n > kMaxFileBytes) ok = false;
+    else content.append(buf, n);
+  }
   if (std::ferror(f)) ok = false;
   std::fclose(f);
   if (!ok) content.clear();
@@ -199,12 +213,15 @@ static bool ReadHandle(FILE *f, std::string &content) {
 }
 
 bool ReadWholeFile(const std::string &path, std::string &content) {
-  return ReadHandle(std::fopen(path.c_str(), "rb"), content);
+  // The path is in the system code page, which AnsiToWide reads as Windows does.
+  return ReadWholeFileW(AnsiToWide(path), content);
 }
 
 bool ReadWholeFileW(std::u16string_view path, std::string &content) {
-  std::u16string p(path);
-  return ReadHandle(_wfopen(reinterpret_cast<const wchar_t *>(p.c_str()), L"rb"), content);
+  std::wstring p(path.begin(), path.end());
+  content.clear();
+  if (!ReadableFile(std::filesystem::path(p))) return false;
+  return ReadHandle(_wfopen(p.c_str(), L"rb"), content);
 }
 
 void PlaySoundFile(std::u16string_view fileName) {

@@ -2,10 +2,18 @@ package com.korvanel.datacollection.rfid;
 
 import java.io.IOException;
 import java.io.StringReader;
+import java.nio.charset.Charset;
+import java.nio.charset.CharsetEncoder;
+import java.nio.charset.StandardCharsets;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.Paths;
 import java.util.ArrayList;
 import java.util.Collections;
 import java.util.List;
 import java.util.concurrent.TimeUnit;
+import java.util.regex.Matcher;
+import java.util.regex.Pattern;
 import javax.xml.XMLConstants;
 import javax.xml.parsers.DocumentBuilder;
 import javax.xml.parsers.DocumentBuilderFactory;
@@ -38,6 +46,12 @@ import org.xml.sax.helpers.DefaultHandler;
  * own; every message an operation posts has reached the listener when the
  * operation returns.  The methods of one reader may be called from several
  * threads: they take turns.
+ *
+ * <p>Text that the library's 8-bit code page cannot hold (Windows-1252, or
+ * the ANSI code page on Windows) is refused with an
+ * {@link IllegalArgumentException} that names the characters, before
+ * anything reaches the reader: the library would store '?' for each and
+ * report success.  {@link #allowLossyText(boolean)} lets such text through.
  */
 public final class Reader implements AutoCloseable {
     // SetCommTimeOut changes nothing and posts (warning, source 24, -3450,
@@ -60,6 +74,14 @@ public final class Reader implements AutoCloseable {
     private String name;
     private String lastDocument = "";
     private DocumentBuilder builder;  // made on the first result document, used under lock
+    private volatile boolean lossy;
+
+    // The library's code page, and the five bytes Windows-1252 leaves
+    // undefined, which the library keeps as the C1 controls of their value.
+    private static final String CODE_PAGE = System.getProperty("os.name", "").startsWith("Windows")
+        ? System.getProperty("sun.jnu.encoding", "windows-1252") : "windows-1252";
+    private static final String KEPT_CONTROLS = "\u0081\u008d\u008f\u0090\u009d";
+    private static final Pattern CHARACTER_REFERENCE = Pattern.compile("&#(?:x([0-9a-fA-F]{1,6})|([0-9]{1,7}));");
 
     private Reader(String config, StatusListener listener) {
         String env = System.getenv("RF_RFID_CONFIG");
@@ -244,10 +266,12 @@ public final class Reader implements AutoCloseable {
      * @param command for example {@code read field(1) where tagid=0456000000000007}
      * @return the tags of the result document
      * @throws ReaderException with the parser's code (for example -3201) or the reader's
+     * @throws IllegalArgumentException when the code page cannot hold the command's text
      */
     public List<Tag> command(String command) {
         synchronized (lock) {
             requireOpen();
+            requireHeld(command, command, false);
             int[] length = {0};
             int[] count = {0};
             int r = VOLNEDAProxy.VOLNEDA_Command(handle, command, length, count);
@@ -294,6 +318,7 @@ public final class Reader implements AutoCloseable {
     public void write(String document) {
         synchronized (lock) {
             requireOpen();
+            requireHeld("write", requestText(document), true);
             int r = VOLNEDAProxy.VOLNEDA_Write(handle, document);
             flush();
             if (r != 0) throw failure("write", r);
@@ -328,10 +353,79 @@ public final class Reader implements AutoCloseable {
     public void setAttribute(String attribute, String value) {
         synchronized (lock) {
             requireOpen();
+            requireHeld("set attribute " + attribute, attribute + " " + value, false);
             int r = VOLNEDAProxy.VOLNEDA_SetAttribute(handle, attribute, value);
             flush();
             if (r != 0) throw failure("set attribute " + attribute, r);
         }
+    }
+
+    /**
+     * Whether text that the library's code page cannot hold goes to the
+     * reader (stored as '?') instead of being refused; refused by default.
+     *
+     * @param allow true to let such text through
+     * @return this reader
+     */
+    public Reader allowLossyText(boolean allow) {
+        lossy = allow;
+        return this;
+    }
+
+    /**
+     * The characters of a text that the library's 8-bit code page cannot
+     * hold, each once, in the order they first appear.
+     *
+     * @param text the text
+     * @param xml whether character references ({@code &#x141;}) count as their characters
+     * @return the characters, as strings of one code point each
+     */
+    public static List<String> unholdableCharacters(String text, boolean xml) {
+        if (xml) {
+            Matcher m = CHARACTER_REFERENCE.matcher(text);
+            StringBuilder decoded = new StringBuilder();
+            while (m.find()) {
+                int c = Integer.parseInt(m.group(1) != null ? m.group(1) : m.group(2), m.group(1) != null ? 16 : 10);
+                m.appendReplacement(decoded, Character.isValidCodePoint(c)
+                                                 ? Matcher.quoteReplacement(new String(Character.toChars(c))) : "");
+            }
+            text = m.appendTail(decoded).toString();
+        }
+        CharsetEncoder encoder = Charset.forName(CODE_PAGE).newEncoder();
+        List<String> out = new ArrayList<>();
+        text.codePoints().forEach(c -> {
+            String one = new String(Character.toChars(c));
+            if (c < 0x80 || out.contains(one) || (KEPT_CONTROLS.indexOf(c) >= 0 && CODE_PAGE.endsWith("1252"))) return;
+            if (!encoder.canEncode(one)) out.add(one);
+        });
+        return out;
+    }
+
+    private void requireHeld(String what, String text, boolean xml) {
+        if (lossy) return;
+        List<String> lost = unholdableCharacters(text, xml);
+        if (lost.isEmpty()) return;
+        StringBuilder names = new StringBuilder();
+        for (String c : lost)
+            names.append(names.length() > 0 ? ", " : "").append('\'').append(c).append("' (U+")
+                 .append(String.format("%04X", c.codePointAt(0))).append(')');
+        throw new IllegalArgumentException(what + ": the reader's code page (" + CODE_PAGE + ") cannot hold " + names
+                                           + ": the library would store '?' for " + (lost.size() == 1 ? "it" : "them")
+                                           + " (allowLossyText(true) lets them through)");
+    }
+
+    // A request's text: '@' and a file name stand for the file's text (a
+    // regular file of at most 16 MiB; the library reports any other).
+    private static String requestText(String document) {
+        if (!document.startsWith("@")) return document;
+        try {
+            Path file = Paths.get(document.substring(1));
+            if (Files.isRegularFile(file) && Files.size(file) <= (16L << 20))
+                return new String(Files.readAllBytes(file), StandardCharsets.UTF_8);
+        } catch (IOException | RuntimeException e) {
+            // left to the library, which reports a file it cannot read
+        }
+        return "";
     }
 
     /**

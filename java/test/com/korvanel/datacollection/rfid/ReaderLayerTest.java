@@ -120,6 +120,25 @@ public class ReaderLayerTest {
     }
 
     @Test
+    public void textTheCodePageCannotHoldIsRefusedUnlessLossy() {
+        List<Consumer<Reader>> actions = Arrays.asList(
+            r -> r.write(new WriteRequest().tag(CARTON).mem(48, "\u0141\u00f3d\u017a \u65e5\u672c")),
+            r -> r.write("<WriteTags><Tag ID=\"" + CARTON + "\"><MEMField MemStart=\"48\">&#x141;\u00f3d&#378;"
+                         + "</MEMField></Tag></WriteTags>"),
+            r -> r.setAttribute("Label", "\u0141\u00f3d\u017a"),
+            r -> r.read("mem(\u0141\u00f3d\u017a,48,6,s)"));
+        try (Reader reader = Reader.open(SimulatedReader.CONFIG, "DOCK1")) {
+            for (Consumer<Reader> action : actions) {
+                reader.allowLossyText(false);
+                IllegalArgumentException e = assertThrows(IllegalArgumentException.class, () -> action.accept(reader));
+                assertTrue(e.getMessage(), e.getMessage().contains("cannot hold '\u0141' (U+0141), '\u017a' (U+017A)"));
+                reader.allowLossyText(true);
+                action.accept(reader);
+            }
+        }
+    }
+
+    @Test
     public void closeRunsAlsoWhenTheBlockThrows() {
         Reader[] kept = new Reader[1];
         assertThrows(IllegalArgumentException.class, () -> {
