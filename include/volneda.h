@@ -110,11 +110,8 @@ typedef void *XMLREADER_HANDLE; /**< an XML document */
 /** the command begins with neither "read" nor "identify" */
 #define VOLNEDA_ERR_CMD_UNKNOWN (-3201)
 /**
- * malformed command: an unknown word in the where clause, "read ... where"
- * with nothing after it, "identify" followed by text but no "where", a
- * mem-list with more than four items, or a command beyond the limits (255
- * characters; 16 field numbers; 16 mem-lists; mem names of 31 characters;
- * a select list or where clause of 127 characters)
+ * malformed command: its form breaks the grammar or a limit of the command
+ * language
  */
 #define VOLNEDA_ERR_CMD_MALFORMED (-3202)
 /** more than 32 characters inside one field(...) or mem(...) list */

@@ -147,7 +147,7 @@ def test_a_reader_that_fails_to_open_leaves_the_open_one_working(serve):
     console = serve("--listen", "127.0.0.1:0")
     assert json.loads(console.request("POST", "/api/open", '{"reader": "DOCK1"}')[2])["code"] == 0
     reply = json.loads(console.request("POST", "/api/open", '{"reader": "NOWHERE"}')[2])
-    assert (reply["code"], reply["meaning"], reply["open"]) == (-100, "reader driver: No such reader in the tag field",
+    assert (reply["code"], reply["meaning"], reply["open"]) == (-100, "reader driver: No such reader in the tag field file: name one of its [reader NAME] sections",
                                                                "DOCK1")
     assert json.loads(console.request("GET", "/api/state")[2])["reader"] == "DOCK1"
     assert json.loads(console.request("POST", "/api/command", '{"command": "identify"}')[2])["code"] == 0
