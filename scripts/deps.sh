@@ -10,6 +10,9 @@ need=(g++ cmake ninja-build libgtest-dev libgmock-dev pkg-config junit4 libhamcr
 need+=(nlohmann-json3-dev python3-pytest)
 # volneda serve (the reader console).
 need+=(libcpp-httplib-dev)
+# The driver's PC/SC backend (its headers; the library is loaded at run
+# time), and pcscd with the virtual reader vpcd for its tests.
+need+=(libpcsclite-dev libpcsclite1 pcscd vsmartcard-vpcd)
 need+=("$@")
 # Words in place of packages: `fuzz`, the libFuzzer targets' compiler and its
 # fuzzer and sanitizer runtimes; `browser`, what the console's tests in a real
