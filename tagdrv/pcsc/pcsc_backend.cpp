@@ -75,7 +75,9 @@ const Api *LoadApi() {
     void *lib = dlopen("libpcsclite.so.1", RTLD_NOW | RTLD_LOCAL);
 #endif
     if (!lib) return;
-    auto sym = [lib](auto &fn, const char *name) { fn = reinterpret_cast<std::decay_t<decltype(fn)>>(dlsym(lib, name)); };
+    auto sym = [lib](auto &fn, const char *name) {
+      fn = reinterpret_cast<std::decay_t<decltype(fn)>>(dlsym(lib, name));
+    };
     sym(api.establish, "SCardEstablishContext");
     sym(api.release, "SCardReleaseContext");
     sym(api.isValid, "SCardIsValidContext");
@@ -265,7 +267,7 @@ int32_t CheckRange(const RfidControl &c, const Settings &s, uint32_t slot, uint3
   const SlotDescriptor &d = c.slotDesc[slot][t];
   offset = AreaOffset(c, slot, t);
   if (d.start < 0 || d.length < 0) return kErrRange;
-  if (s.memorySize && static_cast<long>(d.start) + d.length > static_cast<long>(s.memorySize)) return kErrRange;
+  if (s.memorySize && static_cast<int64_t>(d.start) + d.length > static_cast<int64_t>(s.memorySize)) return kErrRange;
   if (offset < 0 || offset + d.length > TAGDRV_SLOT_DATA_SIZE) return kErrRange;
   return 0;
 }
@@ -284,7 +286,8 @@ bool CardLeft(SessionState &s, const std::string &reader) {
       std::chrono::steady_clock::now() + std::chrono::milliseconds(std::min(s.settings.timeoutMs, 1500u));
   for (;;) {
     if (!(state.dwEventState & SCARD_STATE_PRESENT) || (state.dwEventState >> 16) != events) return true;
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     if (left.count() <= 0) return false;
     state.dwCurrentState = state.dwEventState & ~static_cast<DWORD>(SCARD_STATE_CHANGED);
     LONG rv = s.api->getStatusChange(s.context, static_cast<DWORD>(left.count()), &state, 1);
@@ -613,10 +616,16 @@ int32_t Identify(G4HANDLE handle, RfidControl *control) {
     }
     LONG rv = s.api->getStatusChange(s.context, s.settings.timeoutMs, states.data(), static_cast<DWORD>(states.size()));
     if (rv != SCARD_S_SUCCESS) return fail(s.Failure("SCardGetStatusChange", rv, names.size() == 1 ? names[0] : ""));
+    // Slots that went away are left out; the identify fails only when
+    // none of them is left.
     uint32_t n = 0;
+    size_t gone = 0;
     for (size_t i = 0; i < names.size() && n < b.tagCapacity; ++i) {
-      if (states[i].dwEventState & (SCARD_STATE_UNAVAILABLE | SCARD_STATE_UNKNOWN))
-        return fail(s.Failure("SCardGetStatusChange", SCARD_E_READER_UNAVAILABLE, names[i]));
+      if (states[i].dwEventState & (SCARD_STATE_UNAVAILABLE | SCARD_STATE_UNKNOWN)) {
+        if (++gone == names.size())
+          return fail(s.Failure("SCardGetStatusChange", SCARD_E_READER_UNAVAILABLE, names[i]));
+        continue;
+      }
       if (!(states[i].dwEventState & SCARD_STATE_PRESENT) || (states[i].dwEventState & SCARD_STATE_MUTE)) continue;
       Card card;
       card.reader = names[i];

@@ -28,7 +28,9 @@ bool Number(const std::string &text, uint32_t min, uint32_t max, uint32_t &out) 
   return true;
 }
 
-const char *OrderName(UidOrder o) { return o == UidOrder::kLsbFirst ? "lsb" : o == UidOrder::kMsbFirst ? "msb" : "auto"; }
+const char *OrderName(UidOrder o) {
+  return o == UidOrder::kLsbFirst ? "lsb" : o == UidOrder::kMsbFirst ? "msb" : "auto";
+}
 
 struct SwText {
   uint16_t sw;
@@ -95,10 +97,12 @@ bool FixedErrorText(int32_t code, std::string &text) {
 }
 
 const std::vector<Profile> &Profiles() {
+  // Block numbers in P1 P2 (part 3 of PC/SC for ISO 15693), by block size;
+  // byte addresses in P1 P2.
   static const std::vector<Profile> profiles = {
-      {"generic", false, 4, UidOrder::kAuto, "storage card commands with block numbers, 4-byte blocks"},
-      {"generic8", false, 8, UidOrder::kAuto, "storage card commands with block numbers, 8-byte blocks"},
-      {"byte", true, 4, UidOrder::kMsbFirst, "storage card commands with byte addresses, UID most significant byte first"},
+      {"generic", false, 4, UidOrder::kAuto},
+      {"generic8", false, 8, UidOrder::kAuto},
+      {"byte", true, 4, UidOrder::kMsbFirst},
   };
   return profiles;
 }

@@ -42,7 +42,6 @@ struct Profile {
   bool byteAddressing;  // P1 P2 hold a byte address rather than a block number
   uint32_t blockSize;
   UidOrder uidOrder;
-  const char *description;
 };
 const std::vector<Profile> &Profiles();
 
