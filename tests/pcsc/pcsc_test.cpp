@@ -308,18 +308,22 @@ TEST(PcscBackendOpen, BadSettingsFailTheOpen) {
   }
 }
 
-// run.sh runs this one alone, with pcscd stopped.
-TEST(PcscBackendNoService, OpenFailsAtOnce) {
-  if (!std::getenv("PCSCD_STOPPED")) GTEST_SKIP() << "pcscd is running";
+// run.sh runs this one alone, with pcscd stopped (PCSC_UNAVAILABLE=service)
+// and with libpcsclite hidden (PCSC_UNAVAILABLE=library).
+TEST(PcscBackendUnavailable, OpenFailsAtOnce) {
+  const char *what = std::getenv("PCSC_UNAVAILABLE");
+  if (!what) GTEST_SKIP() << "PC/SC is available";
+  const bool library = std::string(what) == "library";
   const Backend &b = *PcscBackend();
   int32_t status = 0;
   auto t0 = std::chrono::steady_clock::now();
   EXPECT_EQ(b.open(ReaderConfig{"R", "pcsc", {}, ""}, &status, nullptr), nullptr);
   EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(5));
-  EXPECT_EQ(status, pcsc::kErrNoService);
+  EXPECT_EQ(status, library ? pcsc::kErrNoPcsc : pcsc::kErrNoService);
   char text[TAGDRV_ERROR_TEXT_MAX + 1] = {};
   EXPECT_EQ(b.errorString(nullptr, status, text), 0);
-  EXPECT_STREQ(text, "PC/SC service not running (pcscd)");
+  EXPECT_STREQ(text, library ? "PC/SC is not available: libpcsclite.so.1 not found"
+                             : "PC/SC service not running (pcscd)");
 }
 
 }  // namespace
