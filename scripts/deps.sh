@@ -14,6 +14,9 @@ need+=(nlohmann-json3-dev python3-pytest python3-venv python3-setuptools python3
 need+=(libcpp-httplib-dev)
 # make package: the .deb's dependencies from what its ELF files need.
 need+=(dpkg-dev file)
+# The driver's PC/SC backend (its headers; the library is loaded at run
+# time), and pcscd with the virtual reader vpcd for its tests.
+need+=(libpcsclite-dev libpcsclite1 pcscd vsmartcard-vpcd)
 need+=("$@")
 # Words in place of packages: `fuzz`, the libFuzzer targets' compiler and its
 # fuzzer and sanitizer runtimes; `browser`, what the console's tests in a real

@@ -123,10 +123,6 @@ int32_t TracedAttribute(HostSession *s, const char *function, G4AttrList *list, 
 
 }  // namespace
 
-#if !defined(TAGDRV_HAVE_PCSC)
-const Backend *PcscBackend() { return nullptr; }
-#endif
-
 }  // namespace tagdrv
 
 using namespace tagdrv;
