@@ -192,8 +192,9 @@ class XMLDoc {
   bool TagNameIs(int32_t index, std::u16string_view name) const;
   // FindChildElement(null) again and again until the child's tag name is
   // exactly name (case-sensitive): true then; false when the children run
-  // out, with the position on the last child.
-  inline bool FindChildNamed(std::u16string_view name);
+  // out, with the position on the last child.  A null name is the empty
+  // name.
+  inline bool FindChildNamed(const char16_t *name);
   std::u16string_view AttributeView(int32_t index, const char16_t *name, std::u16string &scratch) const;
   std::u16string_view DataView(int32_t index, std::u16string &scratch) const {
     if (index <= 0 || index >= nextFree_) return {};
@@ -353,8 +354,7 @@ class XMLDoc {
 };
 
 // Inline: the walks of the exported reader take a step per call.
-inline bool XMLDoc::FindChildNamed(std::u16string_view name) {
-  const size_t size = doc_.size();
+inline bool XMLDoc::FindChildNamed(const char16_t *name) {
   for (;;) {
     // The step FindChildElement(null) takes under a main element, done
     // here without the call; with no main element it is taken there.
@@ -376,33 +376,37 @@ inline bool XMLDoc::FindChildNamed(std::u16string_view name) {
     } else {
       return false;
     }
-    // The tag name compared in place, as TagNameIs compares it: equal when
-    // the text has the name's characters, none of them one that ends a
-    // token, and then one that does.  A first character that is blank or a
-    // quote, or a name character that ends tokens, goes the long way.
-    const size_t at = static_cast<size_t>(child->start) + 1;
-    if (!name.empty() && at + name.size() <= size) {
-      const char16_t *p = doc_.data() + at;
+    // The tag name compared in place, as TagNameIs compares it, in one pass
+    // over the caller's name: no length is taken first, since most children
+    // differ from the name in their first character or match it whole.
+    // The text has the name's characters, none of them one that ends a
+    // token, and then one that does.  Reading the text stops at its
+    // terminating NUL at the latest: the name holds none before its own
+    // end.  A first character that is blank or a quote, or a name
+    // character that ends tokens, goes the long way.
+    if (name && *name) {
+      const char16_t *p = doc_.c_str() + (static_cast<size_t>(child->start) + 1);
       if (*p > u' ' && *p != u'"' && *p != u'\'') {
         size_t k = 0;
-        while (k < name.size() && p[k] == name[k] && !xmlscan::EndsToken(p[k])) ++k;
-        if (k == name.size()) {
+        for (; name[k] && !xmlscan::EndsToken(name[k]); ++k)
+          if (p[k] != name[k]) break;
+        if (!name[k]) {
           if (!xmlscan::EndsToken(p[k])) continue;
 #if defined(__GNUC__)
           // A walk goes on with the text after this element: ask for it a
           // few elements ahead, which large documents need from memory.
           const size_t after = static_cast<size_t>(child->start) + static_cast<size_t>(child->length);
-          if (after + 2144 < size) {
+          if (after + 2144 < doc_.size()) {
             __builtin_prefetch(doc_.data() + after + 2048);
             __builtin_prefetch(doc_.data() + after + 2144);
           }
 #endif
           return true;
         }
-        if (p[k] != name[k]) continue;
+        if (!xmlscan::EndsToken(name[k])) continue;  // differs at k
       }
     }
-    if (TagNameIs(childPos_, name)) return true;
+    if (TagNameIs(childPos_, name ? std::u16string_view(name) : std::u16string_view())) return true;
   }
 }
 
