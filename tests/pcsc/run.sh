@@ -82,6 +82,29 @@ if [ -n "${2:-}" ]; then
   echo "$back" | grep -q HELLO-PCSC || { echo "tool: read back: $back"; rc=1; }
   [ "$(control get 1 18 10)" = "ok 48454C4C4F2D50435343" ] || { echo "tool: the tag holds $(control get 1 18 10)"; rc=1; }
   [ $rc -eq 0 ] && echo "tool: identify, write and read back through the PC/SC reader"
+
+  # The console on the same reader: open it, read the written bytes back.
+  (cd "$work" && exec env TAGDRV_CONFIG="$work/tagdrv.ini" "$tool" --config ./rfconfig.ini serve \
+     --listen 127.0.0.1:0 >"$work/serve.log" 2>&1) &
+  pids+=($!)
+  port=
+  for _ in $(seq 100); do
+    port=$(grep -o 'http://127\.0\.0\.1:[0-9]*' "$work/serve.log" | grep -o '[0-9]*$')
+    [ -n "$port" ] && break
+    sleep 0.1
+  done
+  timeout 60 python3 - "$port" <<'PY' || { echo "console: failed"; cat "$work/serve.log"; rc=1; }
+import json, sys, urllib.request
+base = "http://127.0.0.1:%s" % sys.argv[1]
+def post(path, body):
+    request = urllib.request.Request(base + path, json.dumps(body).encode(), {"Content-Type": "application/json"})
+    return json.load(urllib.request.urlopen(request, timeout=20))
+opened = post("/api/open", {"reader": "HF"})
+assert opened["code"] == 0, opened
+read = post("/api/command", {"command": "read mem(x,18,10,s) where tagid=E004010000000002"})
+assert read["code"] == 0 and "HELLO-PCSC" in read["xml"], read
+print("console: the PC/SC reader opened and read")
+PY
 fi
 kill "$pcscd_pid"
 wait "$pcscd_pid" 2>/dev/null
