@@ -64,7 +64,20 @@ const Backend *PcscBackend();
 // says (kind 1: rounded to an integer size of 1, 2 or 4; otherwise the
 // length plus one byte).  -1 when that is past the buffer.  The library
 // lays the buffers out this way; every backend reads and writes them so.
-long SlotAreaOffset(const RfidControl *control, uint32_t slot, uint32_t tag);
+// Inline, so that a backend's objects linked on their own (the PC/SC
+// backend's tests) carry it too.
+inline long SlotAreaOffset(const RfidControl *control, uint32_t slot, uint32_t tag) {
+  long offset = 0;
+  for (uint32_t t = 0; t < tag; ++t) {
+    const SlotDescriptor &d = control->slotDesc[slot][t];
+    long size;
+    if (d.kind == 1) size = (d.length == 1 || d.length == 2 || d.length == 4) ? d.length : d.length == 3 ? 4 : 0;
+    else size = d.length >= 0 ? d.length + 1L : 0;
+    offset += size;
+    if (offset > TAGDRV_SLOT_DATA_SIZE) return -1;
+  }
+  return offset;
+}
 
 }  // namespace tagdrv
 

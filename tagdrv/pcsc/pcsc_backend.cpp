@@ -248,24 +248,9 @@ static_assert(std::is_standard_layout_v<ControlImpl>, "the block is the control"
 Session *ToSession(G4HANDLE handle) { return reinterpret_cast<Session *>(handle); }
 ControlImpl *ToControl(RfidControl *control) { return reinterpret_cast<ControlImpl *>(control); }
 
-// Where tag t's value lies in a slot's buffer (the areas of the tags
-// before it, as the library lays them out); -1 when past the buffer.
-long AreaOffset(const RfidControl &c, uint32_t slot, uint32_t tag) {
-  long offset = 0;
-  for (uint32_t t = 0; t < tag; ++t) {
-    const SlotDescriptor &d = c.slotDesc[slot][t];
-    long size;
-    if (d.kind == 1) size = (d.length == 1 || d.length == 2 || d.length == 4) ? d.length : d.length == 3 ? 4 : 0;
-    else size = d.length >= 0 ? d.length + 1L : 0;
-    offset += size;
-    if (offset > TAGDRV_SLOT_DATA_SIZE) return -1;
-  }
-  return offset;
-}
-
 int32_t CheckRange(const RfidControl &c, const Settings &s, uint32_t slot, uint32_t t, long &offset) {
   const SlotDescriptor &d = c.slotDesc[slot][t];
-  offset = AreaOffset(c, slot, t);
+  offset = SlotAreaOffset(&c, slot, t);
   if (d.start < 0 || d.length < 0) return kErrRange;
   if (s.memorySize && static_cast<int64_t>(d.start) + d.length > static_cast<int64_t>(s.memorySize)) return kErrRange;
   if (offset < 0 || offset + d.length > TAGDRV_SLOT_DATA_SIZE) return kErrRange;
