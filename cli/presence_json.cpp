@@ -32,7 +32,7 @@ std::string UtcTime(std::chrono::system_clock::time_point t) {
 #else
   gmtime_r(&secs, &tm);
 #endif
-  char b[40];
+  char b[80];
   std::snprintf(b, sizeof b, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
                 tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>((ms % 1000 + 1000) % 1000));
   return b;
