@@ -153,32 +153,20 @@ nlohmann::ordered_json DocJson(const ResultDoc &doc, bool trim) {
   return j;
 }
 
-std::string EventLine(const TagEvent &e, size_t roundWidth) {
-  const DocTag &t = e.seen.tag;
-  std::string line = "round " + RightAligned(std::to_string(e.round), roundWidth) + "  " + ClockTime(e.at) + "  " +
-                     (e.kind == TagEvent::kArrive ? "arrive" : "leave ") + "  " + t.id;
-  if (e.kind == TagEvent::kLeave) {
-    line += "  (seen " + std::to_string(e.seen.timesSeen) + " times, last in round " + std::to_string(e.seen.lastRound) + ")";
+std::string EventLine(const volneda::PresenceEvent &e, const ResultDoc &round, size_t roundWidth) {
+  static const char *const kWords[] = {"arrived", "seen   ", "left   "};
+  std::string line = "round " + RightAligned(std::to_string(e.round), roundWidth) + "  " + ClockTime(e.time) + "  " +
+                     kWords[static_cast<int>(e.kind)] + "  " + e.id;
+  if (e.sighting >= round.tags.size()) {
+    line += "  (seen " + std::to_string(e.count) + (e.count == 1 ? " time" : " times") + ", last at " +
+            ClockTime(e.lastSeen) + ")";
   } else {
+    const DocTag &t = round.tags[e.sighting];
     line += "  SWTT " + t.swtt;
     if (!t.antenna.empty()) line += "  antenna " + t.antenna;
     if (!t.fields.empty()) line += "  " + FieldsText(t);
   }
   return line + "\n";
-}
-
-nlohmann::ordered_json EventJson(const TagEvent &e) {
-  const DocTag &t = e.seen.tag;
-  nlohmann::ordered_json j = {{"event", e.kind == TagEvent::kArrive ? "arrive" : "leave"},
-                      {"round", e.round},
-                      {"time", IsoTime(e.at)},
-                      {"id", t.id},
-                      {"swtt", t.swtt}};
-  if (!t.antenna.empty()) j["antenna"] = std::strtol(t.antenna.c_str(), nullptr, 16);
-  j["firstSeen"] = IsoTime(e.seen.firstSeen);
-  j["lastSeen"] = IsoTime(e.seen.lastSeen);
-  j["timesSeen"] = e.seen.timesSeen;
-  return j;
 }
 
 std::string WatchTable(const TagTable &table, bool withFields, size_t width, size_t roundWidth) {
@@ -197,7 +185,7 @@ std::string WatchTable(const TagTable &table, bool withFields, size_t width, siz
                                  s.tag.antenna,
                                  ClockTime(s.firstSeen),
                                  ClockTime(s.lastSeen),
-                                 RightAligned(std::to_string(s.timesSeen), roundWidth),
+                                 RightAligned(std::to_string(s.count), roundWidth),
                                  state};
     if (withFields) row.push_back(s.present ? FieldsText(s.tag) : "");
     rows.push_back(row);
@@ -268,7 +256,7 @@ nlohmann::ordered_json TagTableJson(const TagTable &table) {
     if (!s.tag.antenna.empty()) t["antenna"] = std::strtol(s.tag.antenna.c_str(), nullptr, 16);
     t["firstSeen"] = IsoTime(s.firstSeen);
     t["lastSeen"] = IsoTime(s.lastSeen);
-    t["timesSeen"] = s.timesSeen;
+    t["count"] = s.count;
     t["state"] = kStates[static_cast<int>(MarkOf(table, s))];
     tags.push_back(std::move(t));
   }

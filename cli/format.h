@@ -36,11 +36,13 @@ nlohmann::ordered_json TagJson(const DocTag &t, bool withFields, bool trim = fal
 // becomes U+FFFD instead of failing.
 std::string Dump(const nlohmann::ordered_json &j, int indent = -1);
 
+// A presence event of the round whose document is `round`, as a line.
 // Numbers of rounds (and of sightings, never more) take `roundWidth`
-// digits, right-aligned, so that the columns stay put as they grow.
-std::string EventLine(const TagEvent &e, size_t roundWidth = 1);
-nlohmann::ordered_json EventJson(const TagEvent &e);
-// The watch's table: every tag seen, with its mark for the latest round.
+// digits, right-aligned, so that the columns stay put as they grow.  (As
+// JSON: PresenceEventJson, presence_json.h.)
+std::string EventLine(const volneda::PresenceEvent &e, const ResultDoc &round, size_t roundWidth = 1);
+// The watch's table: every tag that arrived, with its mark for the latest
+// round.
 // With a `width` (of a terminal) the columns least needed are left out
 // until the rows fit (the first seen, the SWTT identifier, the antenna,
 // the last seen, the sightings), the fields are cut short, and what still

@@ -2,6 +2,7 @@
 // command line: lists readers, identifies, reads and writes tags, sets
 // attributes, watches the field.  `volneda --help` says how.
 #include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -82,6 +83,38 @@ int main(int argc, char **argv) {
       if (!take(v) || !cli::ParseCount(v, opt.interval)) return Usage("--interval needs a number of milliseconds");
     } else if (name == "--count") {
       if (!take(v) || !cli::ParseCount(v, opt.count)) return Usage("--count needs a number of rounds");
+    } else if (name == "--arrive") {
+      // N/M: seen in N of the latest M rounds; N alone: in N rounds in a row.
+      long n = 0, m = 0;
+      size_t slash = take(v) ? v.find('/') : std::string::npos;
+      bool ok = !v.empty() && (slash == std::string::npos ? cli::ParseCount(v, n) && (m = n, true)
+                                                          : cli::ParseCount(v.substr(0, slash), n) &&
+                                                                cli::ParseCount(v.substr(slash + 1), m));
+      if (!ok || n < 1 || m < n || m > 64) return Usage("--arrive needs N/M: seen in N of the latest M rounds (M up to 64)");
+      opt.rules.arriveSeen = static_cast<unsigned>(n);
+      opt.rules.arriveWindow = static_cast<unsigned>(m);
+      opt.rulesGiven = true;
+    } else if (name == "--leave-rounds") {
+      long n = 0;
+      if (!take(v) || !cli::ParseCount(v, n)) return Usage("--leave-rounds needs a number of rounds");
+      opt.rules.leaveRounds = static_cast<unsigned>(n);
+      opt.rulesGiven = true;
+    } else if (name == "--leave-ms") {
+      if (!take(v) || !cli::ParseCount(v, opt.rules.leaveMs)) return Usage("--leave-ms needs a number of milliseconds");
+      opt.rulesGiven = true;
+    } else if (name == "--seen") {
+      opt.rules.reportSeen = true;
+      opt.rulesGiven = true;
+    } else if (name == "--swtt" || name == "--ids") {
+      if (!take(v) || v.empty()) return Usage(name + " needs a comma-separated list");
+      std::vector<std::string> &list = name == "--swtt" ? opt.rules.swtt : opt.rules.ids;
+      for (size_t from = 0; from <= v.size();) {
+        size_t comma = std::min(v.find(',', from), v.size());
+        std::string item = cli::Trim(v.substr(from, comma - from));
+        if (!item.empty()) list.push_back(item);
+        from = comma + 1;
+      }
+      opt.rulesGiven = true;
     } else if (name == "--listen") {
       if (!take(opt.listen)) return Usage("--listen needs ADDR:PORT");
     } else if (name == "--to-field") {
@@ -117,6 +150,11 @@ int main(int argc, char **argv) {
   if (opt.inlineGiven && verb != "write") return Usage("--inline belongs to write");
   if (!opt.listen.empty() && verb != "serve") return Usage("--listen belongs to serve");
   if (opt.toField && verb != "trace") return Usage("--to-field belongs to trace");
+  if (opt.rulesGiven && verb != "watch")
+    return Usage("--arrive, --leave-rounds, --leave-ms, --seen, --swtt and --ids belong to watch");
+  opt.rules.interval = opt.interval;
+  if (std::string problem = volneda::PresenceRulesProblem(opt.rules); !problem.empty())
+    return Usage("the watch rules: " + problem);
   if (verb == "trace") return cli::Trace(opt, rest);
   if (verb == "readers" && none) return tool.Readers();
   if (verb == "version" && none) return tool.Version();

@@ -348,13 +348,15 @@ class ConsoleServer {
                    return c.Write(b.at("id").get<std::string>(), WriteItems(b, b.value("lossy", false)));
                  }));
     server_.Post("/api/watch", Api([&c](const httplib::Request &req) {
+                   // {"running": BOOL} and any presence rules, by their JSON names.
                    Json b = Body(req);
                    std::optional<bool> running;
-                   std::optional<long> interval;
-                   if (b.contains("running")) running = b["running"].get<bool>();
-                   if (b.contains("interval"))
-                     interval = WholeNumber(b["interval"], "interval", 0, std::numeric_limits<int32_t>::max());
-                   return c.Watch(running, interval);
+                   if (b.contains("running")) {
+                     if (!b["running"].is_boolean()) throw BadRequest("running: true or false");
+                     running = b["running"].get<bool>();
+                     b.erase("running");
+                   }
+                   return c.Watch(running, b);
                  }));
     server_.Get("/api/events", [this](const httplib::Request &req, httplib::Response &res) { Stream(req, res); });
   }

@@ -5,45 +5,41 @@
 #include <unordered_map>
 
 #include "console.h"
+#include "presence_json.h"
 
 namespace cli {
 
-std::vector<TagEvent> TagTable::Update(const ResultDoc &doc, Clock::time_point now) {
-  ++round_;
-  std::unordered_map<std::string, size_t> index;
-  for (size_t i = 0; i < tags_.size(); ++i) index[tags_[i].tag.id] = i;
-  std::vector<bool> seenNow(tags_.size(), false);
-  std::vector<TagEvent> events;
-  for (const DocTag &t : doc.tags) {
-    auto it = index.find(t.id);
-    size_t i;
-    if (it == index.end()) {
-      i = tags_.size();
-      index[t.id] = i;
-      tags_.push_back(SeenTag{t, now, now, round_, round_, 0, 0, false});
-      seenNow.push_back(false);
-    } else {
-      i = it->second;
-      if (seenNow[i]) continue;  // reported twice in one round
+namespace {
+
+volneda::PresenceRules EverySighting(volneda::PresenceRules rules) {
+  rules.reportSeen = true;
+  return rules;
+}
+
+}  // namespace
+
+TagTable::TagTable(volneda::PresenceRules rules) : rules_(rules), tracker_(EverySighting(std::move(rules))) {}
+
+std::vector<volneda::PresenceEvent> TagTable::Update(const ResultDoc &doc, Clock::time_point now) {
+  std::vector<volneda::PresenceEvent> events = tracker_.update(SightingsOf(doc), now), out;
+  for (const volneda::PresenceEvent &e : events) {
+    auto it = index_.find(e.id);
+    if (it == index_.end()) {
+      if (e.kind != volneda::PresenceEvent::Kind::arrived) continue;
+      it = index_.emplace(e.id, tags_.size()).first;
+      tags_.emplace_back();
     }
-    SeenTag &s = tags_[i];
-    seenNow[i] = true;
-    s.tag = t;
-    s.lastSeen = now;
-    s.lastRound = round_;
-    ++s.timesSeen;
-    if (!s.present) {
-      s.present = true;
-      s.arrivedRound = round_;
-      events.push_back({TagEvent::kArrive, round_, now, s});
-    }
+    SeenTag &s = tags_[it->second];
+    if (e.sighting < doc.tags.size()) s.tag = doc.tags[e.sighting];
+    s.firstSeen = e.firstSeen;
+    s.lastSeen = e.lastSeen;
+    s.count = e.count;
+    s.present = e.kind != volneda::PresenceEvent::Kind::left;
+    if (e.kind == volneda::PresenceEvent::Kind::arrived) s.arrivedRound = e.round;
+    if (e.kind == volneda::PresenceEvent::Kind::left) s.leftRound = e.round;
+    if (e.kind != volneda::PresenceEvent::Kind::seen || rules_.reportSeen) out.push_back(e);
   }
-  for (size_t i = 0; i < tags_.size(); ++i)
-    if (tags_[i].present && !seenNow[i]) {
-      tags_[i].present = false;
-      events.push_back({TagEvent::kLeave, round_, now, tags_[i]});
-    }
-  return events;
+  return out;
 }
 
 size_t TagTable::PresentCount() const {
@@ -54,7 +50,7 @@ size_t TagTable::PresentCount() const {
 
 Mark MarkOf(const TagTable &table, const SeenTag &s) {
   if (s.present) return s.arrivedRound == table.Round() ? Mark::kArrived : Mark::kPresent;
-  return s.lastRound + 1 == table.Round() ? Mark::kLeft : Mark::kGone;
+  return s.leftRound == table.Round() ? Mark::kLeft : Mark::kGone;
 }
 
 std::string ClockTime(Clock::time_point t) {

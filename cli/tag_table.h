@@ -1,6 +1,6 @@
 // tag_table.h -- the tags a watch has seen: when each was first and last
 // seen, how often, on which antenna, and which arrived or left in the
-// latest round.
+// latest round, by the presence rules of volneda_presence.hpp.
 #ifndef VOLNEDA_CLI_TAG_TABLE_H
 #define VOLNEDA_CLI_TAG_TABLE_H
 
@@ -9,41 +9,43 @@
 #include <string>
 #include <vector>
 
+#include <unordered_map>
+
 #include "result_doc.h"
+#include "volneda_presence.hpp"
 
 namespace cli {
 
 using Clock = std::chrono::system_clock;
 
+// A tag as the watch's table shows it: since its first arrival, with its
+// latest sighting.  Whether it is present is the tracker's decision.
 struct SeenTag {
   DocTag tag;  // as the latest round that saw it reported it
-  Clock::time_point firstSeen, lastSeen;
-  uint64_t firstRound = 0, lastRound = 0, timesSeen = 0;
-  uint64_t arrivedRound = 0;  // the latest round in which it came into the field
+  Clock::time_point firstSeen, lastSeen;  // of its latest stay in the field
+  uint64_t count = 0;                     // rounds of that stay that saw it
+  uint64_t arrivedRound = 0, leftRound = 0;
   bool present = false;
-};
-
-struct TagEvent {
-  enum Kind { kArrive, kLeave } kind;
-  uint64_t round;
-  Clock::time_point at;
-  SeenTag seen;  // the tag as the table holds it after the round
 };
 
 class TagTable {
  public:
-  // One round: the tags of its result document.  Returns the tags that
-  // arrived (in the document's order), then those that left (in the
-  // order they were first seen).
-  std::vector<TagEvent> Update(const ResultDoc &doc, Clock::time_point now);
-  // Every tag seen so far, in the order first seen.
+  explicit TagTable(volneda::PresenceRules rules = {});
+  // One round: its result document goes to the presence tracker, whose
+  // events come back (sightings only with the rules' reportSeen), in the
+  // tracker's order.  A tag joins the table when it first arrives.
+  std::vector<volneda::PresenceEvent> Update(const ResultDoc &doc, Clock::time_point now);
+  // Every tag that has arrived so far, in the order of first arrival.
   const std::vector<SeenTag> &Tags() const { return tags_; }
-  uint64_t Round() const { return round_; }
+  uint64_t Round() const { return tracker_.round(); }
   size_t PresentCount() const;
+  const volneda::PresenceRules &Rules() const { return rules_; }
 
  private:
+  volneda::PresenceRules rules_;
+  volneda::PresenceTracker tracker_;  // reports every sighting, for the table's counts
   std::vector<SeenTag> tags_;
-  uint64_t round_ = 0;
+  std::unordered_map<std::string, size_t> index_;
 };
 
 // How a tag stands after the table's latest round.

@@ -12,6 +12,7 @@
 #include "format.h"
 #include "hints.h"
 #include "meanings.h"
+#include "presence_json.h"
 #include "tag_table.h"
 #include "text.h"
 #include "volneda.h"
@@ -332,7 +333,9 @@ int Tool::Watch(const std::vector<std::string> &args) {
     std::lock_guard<std::mutex> g(statusLock_);
     holdStatus_ = true;
   }
-  TagTable table;
+  volneda::PresenceRules rules = opt_.rules;
+  rules.interval = opt_.interval;
+  TagTable table(rules);
   int status = kExitOk;
   while (!Interrupted()) {
     auto started = std::chrono::steady_clock::now();
@@ -349,7 +352,9 @@ int Tool::Watch(const std::vector<std::string> &args) {
     }
     ResultDoc doc;
     ParseResultDoc(r.xml, doc);
-    std::vector<TagEvent> events = table.Update(doc, Clock::now());
+    // Presence is decided by the tracker, the same as in the console and the
+    // Java and Python layers; the table keeps what it shows.
+    std::vector<volneda::PresenceEvent> events = table.Update(doc, Clock::now());
     if (live) {
       Sess().Flush();
       // Fitted to the terminal as it is now: a line that wrapped would
@@ -372,8 +377,9 @@ int Tool::Watch(const std::vector<std::string> &args) {
       Out(r.xml);
     } else {
       std::string lines;
-      for (const TagEvent &e : events)
-        lines += opt_.format == Format::kJson ? Dump(EventJson(e)) + "\n" : EventLine(e, roundWidth);
+      for (const volneda::PresenceEvent &e : events)
+        lines += opt_.format == Format::kJson ? Dump(PresenceEventJson(e, Sess().Reader(), doc, opt_.trim)) + "\n"
+                                              : EventLine(e, doc, roundWidth);
       if (!lines.empty()) Out(lines);
     }
     if (opt_.count && static_cast<long>(table.Round()) >= opt_.count) break;

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "result_doc.h"
+#include "volneda_presence.hpp"
 #include "session.h"
 
 namespace cli {
@@ -25,7 +26,9 @@ struct Options {
   Format format = Format::kTable;
   bool formatGiven = false;  // --format was given (else: table on a terminal, xml elsewhere)
   bool quiet = false, verbose = false;
-  long interval = 1000, count = 0;  // watch
+  long interval = 500, count = 0;   // watch (the interval of the presence rules' default)
+  volneda::PresenceRules rules;     // watch: the rest of its rules (--arrive, --leave-rounds, ...)
+  bool rulesGiven = false;          // one of those options was given
   bool inlineGiven = false;         // write --inline
   std::string inlineText;
   std::string listen;               // serve: ADDR:PORT (empty: 127.0.0.1:8080)

@@ -7,6 +7,7 @@
 
 #include "format.h"
 #include "meanings.h"
+#include "presence_json.h"
 #include "result_doc.h"
 #include "text.h"
 #include "tool.h"
@@ -141,7 +142,8 @@ void WebConsole::KeepAttribute(const Json &a) {
 
 Json WebConsole::WatchJson() {
   std::lock_guard<std::mutex> g(watchLock_);
-  return {{"running", running_}, {"interval", interval_}, {"command", kWatchCommand}};
+  return {{"running", running_}, {"interval", rules_.interval}, {"command", kWatchCommand},
+          {"rules", PresenceRulesJson(rules_)}};
 }
 
 Json WebConsole::StateLocked() {
@@ -206,7 +208,10 @@ Json WebConsole::Open(const std::string &reader) {
     }
     if (fresh) session_.swap(fresh);
     fresh.reset();  // the reader that was open: Close, StopDispatcher, StopAll
-    table_ = TagTable();
+    {
+      std::lock_guard<std::mutex> w(watchLock_);
+      table_ = TagTable(rules_);
+    }
     history_.clear();
     changes_.clear();
     attributes_ = Json::array();
@@ -311,19 +316,27 @@ Json WebConsole::Write(const std::string &id, const std::vector<WriteItem> &item
   });
 }
 
-Json WebConsole::Watch(std::optional<bool> running, std::optional<long> interval) {
-  if (interval && (*interval < kMinInterval || *interval > kMaxInterval))
-    throw BadRequest("interval: " + std::to_string(kMinInterval) + " to " + std::to_string(kMaxInterval) + " ms");
+Json WebConsole::Watch(std::optional<bool> running, const Json &rules) {
   {
     std::lock_guard<std::mutex> g(lib_);
     std::lock_guard<std::mutex> w(watchLock_);
-    if (interval) interval_ = *interval;
+    volneda::PresenceRules next = rules_;
+    std::string problem = PresenceRulesFromJson(rules, next);
+    if (!problem.empty()) throw BadRequest(problem);
+    if (next.interval < kMinInterval || next.interval > kMaxInterval)
+      throw BadRequest("interval: " + std::to_string(kMinInterval) + " to " + std::to_string(kMaxInterval) + " ms");
+    next.interval = rules_.interval;
+    bool changed = PresenceRulesJson(next) != PresenceRulesJson(rules_);
+    next.interval = rules.contains("interval") ? rules["interval"].get<long>() : rules_.interval;
+    rules_ = next;
+    if (changed) table_ = TagTable(rules_);
     // A watch needs an open reader.
     if (running) running_ = *running && session_ && session_->IsOpen();
   }
   wake_.notify_all();
   Json j = WatchJson();
   hub_.Publish("watch", Dump(j));
+  if (!rules.empty()) hub_.Publish("state", Dump(State()));
   return j;
 }
 
@@ -335,7 +348,7 @@ void WebConsole::WatchLoop() {
       wake_.wait(w);
       continue;
     }
-    auto due = last + std::chrono::milliseconds(interval_);
+    auto due = last + std::chrono::milliseconds(rules_.interval);
     if (std::chrono::steady_clock::now() < due) {
       wake_.wait_until(w, due);
       continue;
@@ -366,9 +379,10 @@ void WebConsole::Round() {
     ParseResultDoc(r.xml, doc);
     Clock::time_point now = Clock::now();
     Json events = Json::array();
-    for (const TagEvent &e : table_.Update(doc, now)) {
-      events.push_back(EventJson(e));
+    for (const volneda::PresenceEvent &e : table_.Update(doc, now)) {
+      events.push_back(PresenceEventJson(e, session_->Reader(), doc));
       changes_.push_back(events.back());
+      hub_.Publish("presence", Dump(events.back()));
     }
     while (changes_.size() > kChangesMax) changes_.pop_front();
     Json point = {{"round", table_.Round()}, {"time", EpochMs(now)}, {"count", table_.PresentCount()}};

@@ -1,6 +1,7 @@
 // web_console.h -- what `volneda serve` does over the library, apart from
-// HTTP: one reader session, a watch that runs identify rounds at an
-// interval and keeps the tags' table and a short history, and the
+// HTTP: one reader session, a watch that runs read rounds at an interval
+// and keeps the tags' table (by the presence rules of
+// volneda_presence.hpp) and a short history, and the
 // operations of the page, each answering in JSON.  Every library call runs
 // under one lock; the status messages an operation causes are published
 // as events and returned with its answer.
@@ -62,7 +63,11 @@ class WebConsole {
   // A tag's template fields and `length` bytes of its memory from `start`.
   Json Tag(const std::string &id, long start, long length);
   Json Write(const std::string &id, const std::vector<WriteItem> &items);
-  Json Watch(std::optional<bool> running, std::optional<long> interval);
+  // Pauses or resumes the watch, and takes the presence rules given (their
+  // JSON names; "interval" among them) over the current ones.  Rules other
+  // than the interval start the table afresh.  Unknown rules, and rules
+  // that cannot work, are a BadRequest naming them.
+  Json Watch(std::optional<bool> running, const Json &rules);
 
   // Stops the watch and ends the session in the library's order.
   void Shutdown();
@@ -100,7 +105,7 @@ class WebConsole {
   std::mutex watchLock_;  // taken after lib_, never before it
   std::condition_variable wake_;
   bool running_ = false, stop_ = false;
-  long interval_ = 1000;
+  volneda::PresenceRules rules_;  // under watchLock_; the table's tracker has a copy
   std::thread watcher_;
 };
 

@@ -115,7 +115,7 @@ class PresenceTracker {
       t.window = (t.window << 1) & inWindow;  // bit 0 is the round being decided
       t.seenNow = false;
     }
-    std::vector<PresenceEvent> events, departures;
+    std::vector<PresenceEvent> events, sightings, departures;
     for (size_t i = 0; i < tags.size(); ++i) {
       const Sighting &s = tags[i];
       if (!Kept(s)) continue;
@@ -139,7 +139,7 @@ class PresenceTracker {
       t->lastRound = round_;
       if (t->present) {
         ++t->count;
-        if (rules_.reportSeen) events.push_back(Event(PresenceEvent::Kind::seen, *t, now, i));
+        if (rules_.reportSeen) sightings.push_back(Event(PresenceEvent::Kind::seen, *t, now, i));
       } else if (Sightings(*t) >= rules_.arriveSeen) {
         t->present = true;
         t->count = Sightings(*t);
@@ -168,6 +168,7 @@ class PresenceTracker {
       index_.clear();
       for (size_t i = 0; i < tracked_.size(); ++i) index_.emplace(tracked_[i].id, i);
     }
+    events.insert(events.end(), sightings.begin(), sightings.end());
     events.insert(events.end(), departures.begin(), departures.end());
     return events;
   }

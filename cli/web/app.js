@@ -50,7 +50,12 @@ function svg(tag, attrs, text) {
   if (text !== undefined) e.textContent = text;
   return e;
 }
-function clock(iso) { return iso ? iso.slice(11, 19) : ""; }
+// "…T12:00:00.123" in local time as the server gives it; presence events
+// come in UTC ("…Z") and are shown in local time too.
+function clock(iso) {
+  if (!iso) return "";
+  return iso.endsWith("Z") ? new Date(iso).toTimeString().slice(0, 8) : iso.slice(11, 19);
+}
 function codeText(r) { return r.code + " (" + r.meaning + ")"; }
 
 // ---- talking to the server
@@ -182,7 +187,7 @@ function renderTable(table) {
       el("td", { class: "num", text: t.antenna === undefined ? "" : String(t.antenna) }),
       el("td", { text: clock(t.firstSeen) }),
       el("td", { text: clock(t.lastSeen) }),
-      el("td", { class: "num", text: String(t.timesSeen) }),
+      el("td", { class: "num", text: String(t.count) }),
       el("td", {}, el("span", { class: "state", text: names[t.state] || t.state })));
     body.append(row);
   }
@@ -228,8 +233,9 @@ function renderChanges(changes) {
   const list = $("changes");
   list.replaceChildren();
   for (const c of changes.slice(-30).reverse()) {
-    list.append(el("li", {}, el("span", { class: c.event, text: c.event === "arrive" ? "arrive " : "leave  " }),
-      " " + c.id + "  round " + c.round + "  " + clock(c.time)));
+    const word = { arrived: "arrived", seen: "seen   ", left: "left   " }[c.event] || c.event;
+    list.append(el("li", {}, el("span", { class: c.event, text: word }),
+      " " + c.id + "  round " + c.round + "  " + clock(c.time) + (c.event === "left" ? "  (seen " + c.count + ")" : "")));
   }
 }
 
@@ -243,6 +249,11 @@ function applyWatch(w) {
     interval.append(el("option", { value: String(w.interval), text: w.interval + " ms" }));
   }
   interval.value = String(w.interval);
+  const r = w.rules;
+  if (r) {
+    $("rules").textContent = "arrives " + r.arriveSeen + "/" + r.arriveWindow + ", leaves after " +
+      [r.leaveRounds ? r.leaveRounds + " rounds" : "", r.leaveMs ? r.leaveMs + " ms" : ""].filter(Boolean).join(" or ");
+  }
   if (typeof w.code === "number" && w.code !== 0) banner("The watch stopped: " + codeText(w));
 }
 

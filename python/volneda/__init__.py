@@ -18,6 +18,8 @@ system's library path.
 from .meanings import code_meaning, level_name, source_name
 from .reader import (LossyTextError, Reader, StatusMessage, Tag, TagField, VolnedaError, WriteRequest,
                      library_version, readers, unholdable_characters)
+from .watch import PresenceEvent, PresenceRules, PresenceTracker, Watch
 
 __all__ = ["Reader", "StatusMessage", "Tag", "TagField", "VolnedaError", "LossyTextError", "WriteRequest", "readers",
-           "library_version", "unholdable_characters", "code_meaning", "level_name", "source_name"]
+           "library_version", "unholdable_characters", "code_meaning", "level_name", "source_name",
+           "Watch", "PresenceEvent", "PresenceRules", "PresenceTracker"]

@@ -143,15 +143,54 @@ def test_mueller_round_trip_through_arguments_and_a_persisted_field(tmp_path):
 
 
 def test_watch_over_a_changing_field():
-    events = [json.loads(line) for line in run("--format", "json", "watch", "--count", "9", "--interval", "5").stdout
+    events = [json.loads(line) for line in run("--format", "json", "watch", "--count", "10", "--interval", "5").stdout
               .splitlines()]
+    # The carton is there in rounds 3 and 4, and gone after two rounds without it.
     assert [(e["round"], e["event"], e["id"]) for e in events] == [
-        (1, "arrive", "0123456789ABCDEF"), (1, "arrive", CARTON), (3, "arrive", "0456000000000012"),
-        (5, "arrive", "0123000000000002"), (5, "leave", "0456000000000012"), (9, "leave", "0123000000000002")]
-    assert events[4]["timesSeen"] == 2
-    text = run("--format", "table", "watch", "--count", "6", "--interval", "5", "field(1)").stdout.splitlines()
-    assert text[2].startswith("round 3") and "arrive  0456000000000012" in text[2] and "Weight=750" in text[2]
+        (1, "arrived", "0123456789ABCDEF"), (1, "arrived", CARTON), (3, "arrived", "0456000000000012"),
+        (5, "arrived", "0123000000000002"), (6, "left", "0456000000000012"), (10, "left", "0123000000000002")]
+    assert events[4]["count"] == 2 and events[4]["reader"] == "DOCK1" and events[4]["time"].endswith("Z")
+    text = run("--format", "table", "watch", "--count", "7", "--interval", "5", "field(1)").stdout.splitlines()
+    assert text[2].startswith("round 3") and "arrived  0456000000000012" in text[2] and "Weight=750" in text[2]
+    assert text[4].startswith("round 6  ") and "left     0456000000000012  (seen 2 times, last at " in text[4]
     assert text[-2].startswith("   0456000000000012") and text[-2].endswith("  2     gone")
+
+
+def test_demo_says_what_its_watch_shows():
+    r = run("demo")
+    assert r.returncode == 0, r.stderr
+    watch = r.stdout[r.stdout.index("5. A watch of six rounds"):]
+    assert "rounds 3 and 4" in watch and "in round 6), a pallet arrives (5):" in watch
+    events = [line.split()[1] + " " + line.split()[3] + " " + line.split()[4] for line in watch.splitlines()
+              if line.startswith("round ")]
+    assert events == ["1 arrived 0123456789ABCDEF", "1 arrived " + CARTON, "3 arrived 0456000000000012",
+                      "5 arrived 0123000000000002", "6 left 0456000000000012"]
+
+
+def test_watch_rules_give_the_shared_events_of_a_changing_field(tmp_path):
+    presence = os.path.join(os.environ.get("VOLNEDA_SOURCE_DIR", "."), "tests", "presence")
+    with open(os.path.join(presence, "expected.json")) as f:
+        expected = json.load(f)
+    r = expected["rules"]
+    args = ["--arrive", "%d/%d" % (r["arriveSeen"], r["arriveWindow"]), "--leave-rounds", str(r["leaveRounds"])]
+    out = run("--format", "json", "watch", "--count", str(expected["rounds"]), "--interval", "5", *args,
+              env={"TAGDRV_FIELD": os.path.join(presence, "field.ini")}).stdout
+    assert [[e["round"], e["event"], e["id"], e["count"]] for e in map(json.loads, out.splitlines())] == expected["events"]
+    # Filters, sightings and departures by time, as options.
+    out = run("--format", "json", "watch", "--count", "6", "--interval", "5", "--ids", "0456000000000012,0123000000000002",
+              "--swtt", "045600000012", "--seen", "--leave-ms", "1", "field(1)").stdout
+    assert [(e["round"], e["event"], e.get("fields", [{}])[0].get("value")) for e in map(json.loads, out.splitlines())] == [
+        (3, "arrived", 750), (4, "seen", 750), (5, "left", None)]
+
+
+@pytest.mark.parametrize("args, says", [
+    (["watch", "--arrive", "3/2"], "--arrive needs N/M"),
+    (["watch", "--leave-rounds", "0"], "the watch rules: leaveRounds and leaveMs cannot both be 0"),
+    (["identify", "--seen"], "belong to watch"),
+])
+def test_watch_rules_that_cannot_work_are_refused(args, says):
+    r = run(*args)
+    assert r.returncode == 2 and says in r.stderr
 
 
 @pytest.mark.parametrize("args, stdin, says", [
@@ -239,4 +278,4 @@ def test_live_watch_fits_the_terminal_and_keeps_its_columns(columns, terminal):
 
 def test_watch_events_keep_their_columns_past_round_nine():
     events = run("watch", "--count", "12", "--interval", "5").stdout.splitlines()
-    assert events[-1].startswith("round 11") and len({re.search("arrive|leave", e).start() for e in events}) == 1
+    assert events[-1].startswith("round 11") and len({re.search("arrived|left", e).start() for e in events}) == 1
