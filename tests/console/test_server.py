@@ -2,6 +2,7 @@
 
 import json
 import socket
+import time
 
 import pytest
 
@@ -151,3 +152,33 @@ def test_a_reader_that_fails_to_open_leaves_the_open_one_working(serve):
                                                                "DOCK1")
     assert json.loads(console.request("GET", "/api/state")[2])["reader"] == "DOCK1"
     assert json.loads(console.request("POST", "/api/command", '{"command": "identify"}')[2])["code"] == 0
+
+
+@pytest.mark.parametrize("body, error", [
+    ('{"arriveSeens": 2}', 'unknown watch rule "arriveSeens"'),
+    ('{"arriveSeen": 2}', "arriveSeen must be 1 to arriveWindow"),
+    ('{"leaveMs": "1"}', 'watch rule "leaveMs" has an unusable value'),
+    ('{"running": 1}', "running: true or false"),
+])
+def test_watch_rules_the_console_cannot_take_are_named(local, body, error):
+    status, _, text = local.request("POST", "/api/watch", body)
+    assert status == 400 and json.loads(text)["error"] == error
+
+
+def test_the_watch_reports_presence_by_its_rules(serve):
+    console = serve("--listen", "127.0.0.1:0")
+    rules = {"interval": 100, "arriveSeen": 2, "arriveWindow": 3, "ids": ["0456000000000012"], "reportSeen": True}
+    watch = json.loads(console.request("POST", "/api/watch", json.dumps(rules))[2])
+    assert watch["rules"] == dict(rules, leaveRounds=2, leaveMs=0, swtt=[]) and watch["interval"] == 100
+    console.request("POST", "/api/open", '{"reader": "DOCK1"}')
+    deadline = time.monotonic() + 20
+    while time.monotonic() < deadline:
+        state = json.loads(console.request("GET", "/api/state")[2])
+        if len(state["changes"]) >= 2:
+            break
+        time.sleep(0.1)
+    # The passing carton is in the field in rounds 3 and 4: 2 of 3 in round 4, then gone after 2 rounds.
+    arrived, left = state["changes"][:2]
+    assert list(arrived)[:5] == ["event", "reader", "round", "time", "id"] and 750 in [f.get("value") for f in arrived["fields"]]
+    assert [(e["event"], e["round"], e["count"]) for e in (arrived, left)] == [("arrived", 4, 2), ("left", 6, 2)]
+    assert [t["id"] for t in state["table"]["tags"]] == ["0456000000000012"]

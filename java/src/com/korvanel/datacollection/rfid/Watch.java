@@ -315,8 +315,8 @@ public final class Watch implements AutoCloseable, Iterable<PresenceEvent> {
                 synchronized (lock) {
                     if (stopping) break;
                 }
-                List<Tag> tags = select != null ? reader.read(select, where)
-                    : where != null ? reader.identify(where) : reader.identify();
+                List<Tag> tags = select == null ? (where == null ? reader.identify() : reader.identify(where))
+                    : where == null ? reader.read(select) : reader.read(select, where);
                 List<PresenceEvent> got;
                 synchronized (lock) {
                     if (stopping) break;
