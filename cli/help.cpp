@@ -44,16 +44,23 @@ constexpr VerbText kVerbs[] = {
      "Reads or sets one attribute of the open reader; a value of several words\n"
      "is joined by blanks.\n",
      "volneda attr get RFID_SWTT_FILE_NAME"},
-    {"watch", "volneda watch [--interval MS] [--count N] [SELECT-LIST] [where ...]",
+    {"watch", "volneda watch [--interval MS] [--count N] [RULES] [SELECT-LIST] [where ...]",
      "follow the tags coming into the field and leaving it",
      "Repeats an identify (or, with a select list, a read) every MS milliseconds\n"
-     "(default 1000), N times or until Ctrl-C.  On a terminal it shows a live\n"
-     "table: each tag's first and last sighting, how often it was seen, its\n"
-     "antenna, and + for a tag that arrived, - for one that left.  Elsewhere it\n"
-     "prints one line per arrival or departure (JSON lines with --format json,\n"
-     "each round's document with --format xml, and the table at the end with\n"
-     "--format table).  Status information shows with --verbose.\n",
-     "volneda watch --interval 500 --count 10"},
+     "(default 500), N times or until Ctrl-C, and reports the tags that arrive\n"
+     "and leave by the presence rules (the same in the console, Java and Python):\n"
+     "  --arrive N/M       arrived when seen in N of the latest M rounds (1/1)\n"
+     "  --leave-rounds K   left after K rounds in a row without it (2; 0: by time)\n"
+     "  --leave-ms T       left T ms after its last sighting (0: by rounds only)\n"
+     "  --seen             also a \"seen\" event for every later sighting\n"
+     "  --swtt LIST        only these SWTT identifiers (comma-separated)\n"
+     "  --ids LIST         only these tag IDs (comma-separated)\n"
+     "On a terminal it shows a live table: each tag's first and last sighting,\n"
+     "how many rounds saw it, its antenna, and + for a tag that arrived, - for\n"
+     "one that left.  Elsewhere it prints one line per event (JSON lines with\n"
+     "--format json, each round's document with --format xml, and the table at\n"
+     "the end with --format table).  Status information shows with --verbose.\n",
+     "volneda watch --interval 500 --arrive 2/3 --leave-rounds 4 --count 20"},
     {"session", "volneda session [FILE | -]", "run verbs one a line on one open reader",
      "Reads verbs one a line (readers, identify, read, command, write, attr,\n"
      "version, help, quit) from FILE or standard input and runs them all on one\n"

@@ -42,6 +42,16 @@ if(TARGET volneda_examples_java AND TARGET volneda_jar AND NOT VOLNEDA_SANITIZE 
       WORKING_DIRECTORY ${_run})
     set_tests_properties(example_java_${name} PROPERTIES TIMEOUT 120 ENVIRONMENT "${_env}")
   endforeach()
+  # The watch prints what the session of docs/java-layer.md shows.
+  find_package(Python3 COMPONENTS Interpreter)
+  if(Python3_FOUND)
+    add_test(NAME example_java_ReaderWatch
+      COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/doc_output.py ${CMAKE_SOURCE_DIR}/docs/java-layer.md
+              "$ java -cp /usr/share/java/volneda.jar:classes ReaderWatch"
+              ${Java_JAVA_EXECUTABLE} -Djava.library.path=${CMAKE_BINARY_DIR}/lib -cp ${_proxy}:${_layer} ReaderWatch
+      WORKING_DIRECTORY ${_run})
+    set_tests_properties(example_java_ReaderWatch PROPERTIES TIMEOUT 120 ENVIRONMENT "${_env}")
+  endif()
   set_tests_properties(example_java_ReaderInventory PROPERTIES PASS_REGULAR_EXPRESSION "reader DOCK1.*tag 0123456789ABCDEF")
   set_tests_properties(example_java_ReaderReadFields PROPERTIES PASS_REGULAR_EXPRESSION "Serial +Hex +0123456789ABCDEF")
 endif()
@@ -57,6 +67,13 @@ if(VOLNEDA_PYTHON AND NOT WIN32 AND NOT CMAKE_CROSSCOMPILING AND NOT VOLNEDA_SAN
     set_tests_properties(example_python_${name} PROPERTIES TIMEOUT 60
       ENVIRONMENT "${_env};PYTHONPATH=${CMAKE_BINARY_DIR}/python;PYTHONDONTWRITEBYTECODE=1")
   endforeach()
+  # The watch prints what the session of docs/python.md shows.
+  add_test(NAME example_python_watch
+    COMMAND ${VOLNEDA_PYTHON} ${CMAKE_CURRENT_LIST_DIR}/doc_output.py ${CMAKE_SOURCE_DIR}/docs/python.md
+            "$ python3 watch.py" ${VOLNEDA_PYTHON} ${CMAKE_SOURCE_DIR}/examples/python/watch.py
+    WORKING_DIRECTORY ${_run})
+  set_tests_properties(example_python_watch PROPERTIES TIMEOUT 60
+    ENVIRONMENT "${_env};PYTHONPATH=${CMAKE_BINARY_DIR}/python;PYTHONDONTWRITEBYTECODE=1")
   set_tests_properties(example_python_inventory PROPERTIES PASS_REGULAR_EXPRESSION "reader DOCK1.*tag 0123456789ABCDEF")
   set_tests_properties(example_python_read_fields PROPERTIES PASS_REGULAR_EXPRESSION "Serial +Hex +0123456789ABCDEF")
 
