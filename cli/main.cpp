@@ -1,8 +1,8 @@
 // volneda -- drives an RFID reader through the VOLNEDA library from the
 // command line: lists readers, identifies, reads and writes tags, sets
 // attributes, watches the field.  `volneda --help` says how.
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>

@@ -325,10 +325,10 @@ Json WebConsole::Watch(std::optional<bool> running, const Json &rules) {
     if (!problem.empty()) throw BadRequest(problem);
     if (next.interval < kMinInterval || next.interval > kMaxInterval)
       throw BadRequest("interval: " + std::to_string(kMinInterval) + " to " + std::to_string(kMaxInterval) + " ms");
-    next.interval = rules_.interval;
-    bool changed = PresenceRulesJson(next) != PresenceRulesJson(rules_);
-    next.interval = rules.contains("interval") ? rules["interval"].get<long>() : rules_.interval;
-    rules_ = next;
+    volneda::PresenceRules sameInterval = next;
+    sameInterval.interval = rules_.interval;
+    const bool changed = PresenceRulesJson(sameInterval) != PresenceRulesJson(rules_);
+    rules_ = std::move(next);
     if (changed) table_ = TagTable(rules_);
     // A watch needs an open reader.
     if (running) running_ = *running && session_ && session_->IsOpen();
