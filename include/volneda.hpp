@@ -167,9 +167,21 @@ inline Text ToApi(std::string_view s) {
   return out;
 }
 
-// The text up to its terminator, or `size` characters.
-inline std::string FromApi(const VOLNEDA_WCHAR *p, size_t size) {
-  std::string out;
+// The text up to its terminator, or `size` characters, into out.
+inline void FromApi(const VOLNEDA_WCHAR *p, size_t size, std::string &out) {
+  // Most text of the documents is ASCII and short: one pass into a buffer.
+  char narrow[128];
+  size_t length = 0;
+  for (; length < size && length < sizeof narrow; ++length) {
+    const char16_t c = static_cast<char16_t>(p[length]);
+    if (c == 0 || c >= 0x80) break;
+    narrow[length] = static_cast<char>(c);
+  }
+  if (length == size || p[length] == 0) {
+    out.assign(narrow, length);
+    return;
+  }
+  out.clear();
   for (size_t i = 0; i < size && p[i] != 0; ++i) {
     char32_t cp = static_cast<char16_t>(p[i]);
     if (cp < 0x80) {
@@ -194,6 +206,10 @@ inline std::string FromApi(const VOLNEDA_WCHAR *p, size_t size) {
     }
     out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   }
+}
+inline std::string FromApi(const VOLNEDA_WCHAR *p, size_t size) {
+  std::string out;
+  FromApi(p, size, out);
   return out;
 }
 
@@ -207,8 +223,15 @@ struct Name {
   operator const VOLNEDA_WCHAR *() const { return text; }
 };
 
-inline int32_t Decimal(const std::string &s, int32_t none) {
-  return s.empty() ? none : static_cast<int32_t>(std::strtol(s.c_str(), nullptr, 10));
+// A decimal number as the documents write it (an optional minus, digits);
+// none for an empty text.
+inline int32_t Decimal(const VOLNEDA_WCHAR *p, int32_t none) {
+  if (*p == 0) return none;
+  const bool minus = *p == '-';
+  int64_t n = 0;
+  for (p += minus; *p >= '0' && *p <= '9' && n < (int64_t{1} << 32); ++p) n = n * 10 + (*p - '0');
+  n = minus ? -n : n;
+  return static_cast<int32_t>(n < INT32_MIN ? INT32_MIN : n > INT32_MAX ? INT32_MAX : n);
 }
 
 }  // namespace detail
@@ -520,6 +543,7 @@ class Session {
   std::vector<StatusMessage> collected_;
   bool open_ = false;
   std::string name_;
+  std::vector<VOLNEDA_WCHAR> document_;  // the latest result document
 };
 
 // Tags and fields of an IdentifyTags or ReadTags document.
@@ -551,39 +575,58 @@ inline std::vector<Tag> ParseTags(const VOLNEDA_WCHAR *text) {
   static constexpr Name kLen("DataLen");
   static constexpr Name kStatus("FieldStatus");
   static constexpr Name kWarning("Warning");
-  auto attribute = [&](const VOLNEDA_WCHAR *name) {
-    if (!XMLreader_GetChildAttribute(doc, name, buffer, kSize)) return std::string();
-    return FromApi(buffer, kSize);
+  static constexpr Name kNrFields("NrFields");
+  auto attribute = [&](const VOLNEDA_WCHAR *name, std::string &out) {
+    if (XMLreader_GetChildAttribute(doc, name, buffer, kSize)) FromApi(buffer, kSize, out);
+  };
+  auto number = [&](const VOLNEDA_WCHAR *name, int32_t none) {
+    if (!XMLreader_GetChildAttribute(doc, name, buffer, kSize)) return none;
+    return Decimal(buffer, none);
   };
   const int32_t root = XMLreader_GetElement(doc);
   if (root != 1 && root != 2) return tags;
+  static constexpr Name kTagCount("TagCount");
+  XMLreader_GetAttribute(doc, kTagCount, buffer, kSize);
+  tags.reserve(static_cast<size_t>(std::max(0, Decimal(buffer, 0))));
   while (XMLreader_FindChildElement(doc, kTag)) {
-    Tag tag;
-    tag.id = attribute(kId);
-    tag.swtt = attribute(kSwtt);
-    tag.type = attribute(kHwType);
-    const std::string antenna = attribute(kAntenna);
-    if (!antenna.empty()) tag.antenna = static_cast<int>(std::strtol(antenna.c_str(), nullptr, 16));
+    tags.emplace_back();
+    Tag &tag = tags.back();
+    attribute(kId, tag.id);
+    attribute(kSwtt, tag.swtt);
+    attribute(kHwType, tag.type);
+    if (XMLreader_GetChildAttribute(doc, kAntenna, buffer, kSize)) {  // two hexadecimal digits
+      tag.antenna = 0;
+      for (const VOLNEDA_WCHAR *d = buffer; *d; ++d)
+        tag.antenna = tag.antenna * 16 + (*d <= '9' ? *d - '0' : (*d | 0x20) - 'a' + 10);
+    }
+    if (root == 2) tag.fields.reserve(static_cast<size_t>(std::max(0, number(kNrFields, 0))));
     if (root == 2 && XMLreader_StepIntoElement(doc)) {
       while (XMLreader_FindChildElement(doc, kField)) {
-        Field f;
-        f.kind = attribute(kType);
-        f.entryNr = Decimal(attribute(kEntryNr), -1);
-        f.mask = attribute(kMask);
-        f.name = attribute(kName);
-        f.type = attribute(kDataType);
-        f.start = Decimal(attribute(kStart), -1);
-        f.length = Decimal(attribute(kLen), -1);
-        f.status = Decimal(attribute(kStatus), 0);
-        f.warning = attribute(kWarning);
+        tag.fields.emplace_back();
+        Field &f = tag.fields.back();
+        // The attributes of each kind of field (docs/documents.md): a
+        // template field has no Warning, a mem field no EntryNr, SWTTmask,
+        // FieldStatus or Warning, a field the template lacks EntryNr and
+        // Warning alone.  Asking for what is not there costs a search.
+        attribute(kType, f.kind);
+        const bool mem = f.kind == "MEM";
+        if (!mem) f.entryNr = number(kEntryNr, -1);
+        if (f.kind.empty()) {
+          attribute(kWarning, f.warning);
+          continue;
+        }
+        if (!mem) attribute(kMask, f.mask);
+        attribute(kName, f.name);
+        attribute(kDataType, f.type);
+        f.start = number(kStart, -1);
+        f.length = number(kLen, -1);
+        if (!mem) f.status = number(kStatus, 0);
         buffer[0] = 0;
         XMLreader_GetChildData(doc, buffer, kSize);
-        f.value = FromApi(buffer, kSize);
-        tag.fields.push_back(std::move(f));
+        FromApi(buffer, kSize, f.value);
       }
       XMLreader_StepOutOfElement(doc);
     }
-    tags.push_back(std::move(tag));
   }
   return tags;
 }
@@ -593,10 +636,14 @@ inline std::vector<Tag> Session::command(const Text &text, const std::string &wh
     int32_t length = 0, count = 0;
     const int32_t rc = VOLNEDA_Command(h, text.c_str(), &length, &count);
     if (rc != 0) throw fail(rc, what);
-    Text doc(static_cast<size_t>(length) + 1, VOLNEDA_WCHAR(0));
-    VOLNEDA_GetXMLData(h, &doc[0], length + 1);
+    // Kept from call to call: a large document is neither cleared nor
+    // allocated again.
+    if (document_.size() < static_cast<size_t>(length) + 1) document_.resize(static_cast<size_t>(length) + 1);
+    document_[0] = 0;
+    VOLNEDA_GetXMLData(h, &document_[0], length + 1);
+    document_[static_cast<size_t>(length)] = 0;
     collect();
-    return ParseTags(doc.c_str());
+    return ParseTags(document_.data());
   });
 }
 
