@@ -887,8 +887,8 @@ struct WatchEvent : PresenceEvent {
  * at the rules' interval, on a thread of the watch's own, turned into
  * presence events by a PresenceTracker (the rules: volneda_presence.hpp).
  * Events go to the handler when one is given (on the watch's thread), else
- * they wait for next() or a range-for over the watch.  A failed round ends
- * the watch; next() then throws its Error.  stop() (and the destructor)
+ * they wait for next() or a range-for over the watch.  A failed round (or
+ * an exception from the handler) ends the watch; next() then throws it.  stop() (and the destructor)
  * ends the watch within the round in progress.
  */
 class Watch {
@@ -1002,7 +1002,13 @@ class Watch {
         events.push_back(std::move(w));
       }
       if (handler_) {
-        for (const WatchEvent &e : events) handler_(e);
+        try {
+          for (const WatchEvent &e : events) handler_(e);
+        } catch (...) {  // the handler's exception ends the watch, as a failed round does
+          std::lock_guard<std::mutex> lock(m_);
+          error_ = std::current_exception();
+          break;
+        }
       }
       // A round that overran its interval is followed by the next at once.
       due = std::max(due + interval, std::chrono::steady_clock::now());
