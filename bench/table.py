@@ -177,7 +177,7 @@ def main():
         # library calls as the layer: what remains is the layer's own work
         # (UTF-8 strings, the tag and field values, the message drain).
         overhead = layer["seconds"] / lean["seconds"] - 1
-        print("C++ layer, a read of 1000 tags, wall clock: volneda::Reader::read %s; the C calls for the same values %s "
+        print("C++ layer, a read of 1000 tags: volneda::Reader::read %s; the C calls for the same values %s "
               "(%+.1f%%)" % (fmt_time(layer["seconds"]), fmt_time(lean["seconds"]), overhead * 100))
         if walk:
             print("  beside a C walk over every attribute name of a Field %s (%+.1f%%)"
