@@ -135,11 +135,8 @@ std::string FieldFile(int64_t tags, const std::string &templates) {
 // traced: the reader's driver calls are traced, through a driver
 // configuration naming it, into a file beside its tag field.
 std::unique_ptr<Reader> OpenReader(int64_t tags, bool traced) {
-  char dir[] = "/tmp/volneda_bench_XXXXXX";
-  if (!mkdtemp(dir)) throw std::runtime_error("no temporary directory");
-  const std::string templates = std::string(dir) + "/SWTT.INI", field = std::string(dir) + "/tagfield.ini";
-  if (!WriteFile(templates, kTemplates) || !WriteFile(field, FieldFile(tags, templates)))
-    throw std::runtime_error("cannot write the bench files");
+  BenchField files = WriteField(tags);
+  const std::string dir = files.dir, templates = files.templates, field = files.field;
   auto reader = std::make_unique<Reader>();
   const std::string config = std::string(dir) + "/tagdrv.ini";
   if (traced) {
@@ -148,7 +145,6 @@ std::unique_ptr<Reader> OpenReader(int64_t tags, bool traced) {
       throw std::runtime_error("cannot write the driver configuration");
     setenv("TAGDRV_CONFIG", config.c_str(), 1);
   }
-  TagdrvSetFieldFile(field.c_str());
   VOLNEDA_StartAll(&reader->handle, u"");
   StartDispatcher(reader->handle);
   const int32_t rc = VOLNEDA_Open(reader->handle, u"R1");
@@ -157,7 +153,7 @@ std::unique_ptr<Reader> OpenReader(int64_t tags, bool traced) {
   std::remove(field.c_str());
   std::remove(templates.c_str());
   std::remove(config.c_str());
-  if (!traced) rmdir(dir);
+  if (!traced) rmdir(dir.c_str());
   if (rc != 0) throw std::runtime_error("the simulated reader did not open");
   reader->context = ToContext(reader->handle);
   if (ParseCommand(kReadCommand, &reader->request) != 0) throw std::runtime_error("bad read command");
@@ -175,6 +171,16 @@ int64_t Now() {
 }
 
 }  // namespace
+
+BenchField WriteField(int64_t tags) {
+  char dir[] = "/tmp/volneda_bench_XXXXXX";
+  if (!mkdtemp(dir)) throw std::runtime_error("no temporary directory");
+  BenchField files{dir, std::string(dir) + "/SWTT.INI", std::string(dir) + "/tagfield.ini"};
+  if (!WriteFile(files.templates, kTemplates) || !WriteFile(files.field, FieldFile(tags, files.templates)))
+    throw std::runtime_error("cannot write the bench files");
+  TagdrvSetFieldFile(files.field.c_str());
+  return files;
+}
 
 const ReadDoc &ReadDocument(int64_t tags) {
   static std::map<int64_t, std::unique_ptr<ReadDoc>> made;

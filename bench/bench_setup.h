@@ -45,6 +45,12 @@ struct Reader {
 Reader &ReaderWithTags(int64_t tags);
 // The same, with every driver call traced by the driver host.
 Reader &TracedReaderWithTags(int64_t tags);
+// The files of such a reader in a new directory, the tag field (reader
+// R1) made the driver's: open R1 next, then remove them.
+struct BenchField {
+  std::string dir, templates, field;
+};
+BenchField WriteField(int64_t tags);
 // Closes them all (their threads must end before the process does).
 void CloseReaders();
 

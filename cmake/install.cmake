@@ -34,6 +34,12 @@ add_library(VOLNEDA::volneda ALIAS volneda)
 if(TARGET tagdrv)
   add_library(VOLNEDA::tagdrv ALIAS tagdrv)
 endif()
+# The C++ layer (include/volneda.hpp): header-only, C++17, its own threads.
+find_package(Threads REQUIRED)
+add_library(volneda_cpp INTERFACE)
+target_link_libraries(volneda_cpp INTERFACE volneda Threads::Threads)
+target_compile_features(volneda_cpp INTERFACE cxx_std_17)
+add_library(VOLNEDA::cpp ALIAS volneda_cpp)
 
 if(NOT WIN32)
   # libvolneda.so -> libvolneda.so.1 -> libvolneda.so.1.23.0.  The driver
@@ -65,10 +71,11 @@ if(TARGET volneda_cli)
   install(TARGETS volneda_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
 endif()
 install(FILES ${CMAKE_SOURCE_DIR}/include/volneda.h ${CMAKE_SOURCE_DIR}/include/tagdrv.h
+  ${CMAKE_SOURCE_DIR}/include/volneda.hpp ${CMAKE_SOURCE_DIR}/include/volneda_presence.hpp
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT devel)
 
-# CMake package: find_package(VOLNEDA 1.23 CONFIG) gives VOLNEDA::volneda
-# and, when the simulated driver is installed, VOLNEDA::tagdrv.
+# CMake package: find_package(VOLNEDA 1.23 CONFIG) gives VOLNEDA::volneda,
+# VOLNEDA::cpp and, when the simulated driver is installed, VOLNEDA::tagdrv.
 if(WIN32)
   set(VOLNEDA_LIB_FILE bin/VOLNEDA.dll)
   set(VOLNEDA_IMPLIB_FILE lib/libVOLNEDA.dll.a)

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Writes the tables of docs/result-codes.md and docs/status-messages.md, and
-the result code constants of include/volneda.h, from
+"""Writes the tables of docs/result-codes.md and docs/status-messages.md, the
+result code constants of include/volneda.h and the meanings table of
+include/volneda.hpp, from
 src/meanings/meanings.tsv, the one source of the meanings of result codes,
 status levels and sources, and status messages.
 
@@ -9,7 +10,7 @@ status levels and sources, and status messages.
 
 Each table stands between a marker line <!-- table: NAME --> and the line
 <!-- end of table -->, the constants between the lines CONSTANTS_BEGIN and
-CONSTANTS_END; the text around the markers is left alone.
+CONSTANTS_END, the C++ table between MEANINGS_BEGIN and MEANINGS_END; the text around the markers is left alone.
 """
 import pathlib
 import re
@@ -114,6 +115,33 @@ def render_header(text, records):
     return text[:begin] + constants(records) + text[text.index(CONSTANTS_END, begin):]
 
 
+CPP_HEADER = ROOT / "include" / "volneda.hpp"
+MEANINGS_BEGIN = "// Meanings: written by scripts/docs-tables.py from src/meanings/meanings.tsv.\n"
+MEANINGS_END = "// End of the meanings.\n"
+
+
+def c_string(text):
+    return '"' + text.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+def meanings_table(records):
+    """The C++ arrays of the codes (number, name, meaning), levels and sources."""
+    lines = ["inline constexpr CodeMeaning kCodes[] = {"]
+    lines += [f"    {{{code}, {c_string(name)}, {c_string(meaning)}}}," for code, name, meaning, _ in records["code"]]
+    lines.append("};")
+    for array, kind in (("kLevels", "level"), ("kSources", "source")):
+        lines.append(f"inline constexpr Named {array}[] = {{")
+        lines += [f"    {{{n}, {c_string(name)}}}," for n, name, _ in records[kind]]
+        lines.append("};")
+    return "".join(line + "\n" for line in lines)
+
+
+def render_cpp_header(text, records):
+    """The C++ header's text with its meanings table written from the TSV."""
+    begin = text.index(MEANINGS_BEGIN) + len(MEANINGS_BEGIN)
+    return text[:begin] + meanings_table(records) + text[text.index(MEANINGS_END, begin):]
+
+
 BLOCK = re.compile(r"(<!-- table: (\w+) -->\n)(.*?)(<!-- end of table -->)", re.S)
 
 
@@ -147,6 +175,15 @@ def main(argv):
         else:
             HEADER.write_text(new, encoding="utf-8")
             print("rewrote the result codes of include/volneda.h")
+    cpp = CPP_HEADER.read_text(encoding="utf-8")
+    new = render_cpp_header(cpp, read_meanings())
+    if new != cpp:
+        if "--check" in argv:
+            print(f"include/volneda.hpp: its meanings differ from {TSV.relative_to(ROOT)}; run scripts/docs-tables.py")
+            stale.append(CPP_HEADER.name)
+        else:
+            CPP_HEADER.write_text(new, encoding="utf-8")
+            print("rewrote the meanings of include/volneda.hpp")
     for page in stale:
         if page.endswith(".md"):
             print(f"docs/{page}: its tables differ from {TSV.relative_to(ROOT)}; run scripts/docs-tables.py")

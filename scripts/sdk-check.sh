@@ -7,8 +7,8 @@
 #                                  documentation's links resolve; the examples
 #                                  build against it with find_package (CMake)
 #                                  and with pkg-config (plain Makefile), and
-#                                  run against the simulated reader, in C and
-#                                  in Java; the Python package installs with
+#                                  run against the simulated reader, in C,
+#                                  C++ and Java; the Python package installs with
 #                                  pip into a fresh virtual environment of the
 #                                  python3 on PATH and runs the Python examples
 #   scripts/sdk-check.sh deb       make the .deb; check that every library
@@ -82,6 +82,16 @@ check_install() {
   if cmake -S "$src" -B "$tmp/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" >"$tmp/cmake.log" 2>&1 &&
      cmake --build "$tmp/cmake-build" >>"$tmp/cmake.log" 2>&1; then
     run_examples cmake "$tmp/cmake-build"
+    local cpp_dir
+    cpp_dir=$(mktemp -d "$tmp/run.XXXX")
+    cp examples/rfconfig.ini examples/SWTT.INI examples/tagfield.ini "$cpp_dir/"
+    for p in session presence_watch; do
+      if (cd "$cpp_dir" && TAGDRV_FIELD=tagfield.ini RF_RFID_CONFIG= timeout 60 "$tmp/cmake-build/$p" >"$cpp_dir/$p.out" 2>&1); then
+        echo "  cmake C++ $p: ok ($(grep -cv '^$' "$cpp_dir/$p.out") lines)"
+      else
+        cat "$cpp_dir/$p.out"; fail "cmake C++ $p"
+      fi
+    done
     if [ -f "$tmp/cmake-build/volneda-examples.jar" ]; then
       local jars=$tmp/cmake-build/volneda-examples.jar:$tmp/cmake-build/volneda-layer-examples.jar
       for p in Inventory ReadFields WriteReadBack StatusThread \

@@ -113,6 +113,9 @@ for code, name, _, _ in tables.read_meanings()["code"]:
         failures.append(f"include/volneda.h: {constant} is {defined.get(constant)}, not {code}")
 if tables.render_header(header, tables.read_meanings()) != header:
     failures.append("include/volneda.h: result codes differ from meanings.tsv (run scripts/docs-tables.py)")
+cpp_header = (ROOT / "include" / "volneda.hpp").read_text(encoding="utf-8")
+if tables.render_cpp_header(cpp_header, tables.read_meanings()) != cpp_header:
+    failures.append("include/volneda.hpp: meanings differ from meanings.tsv (run scripts/docs-tables.py)")
 
 exports = [line.strip() for line in (ROOT / "src" / "exports.list").read_text().splitlines()
            if re.fullmatch(r"[A-Za-z]\w*", line.strip())]

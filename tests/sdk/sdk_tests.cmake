@@ -107,3 +107,34 @@ if(Python3_FOUND AND NOT WIN32 AND NOT VOLNEDA_SANITIZE AND NOT VOLNEDA_TSAN)
       '${Python3_EXECUTABLE}' '${CMAKE_CURRENT_LIST_DIR}/check_docs.py' --links '${_prefix}/${VOLNEDA_DOC_DIR}' '${_prefix}'")
   set_tests_properties(docs_installed_links PROPERTIES TIMEOUT 60)
 endif()
+
+# The C++ examples: their output is the output the guide shows
+# (docs/cpp.md); the header compiles with clang++ as C++17 too; and an
+# outside project builds them with find_package(VOLNEDA) against the
+# installed SDK and runs them.
+if(TARGET session AND (NOT CMAKE_CROSSCOMPILING OR CMAKE_CROSSCOMPILING_EMULATOR))
+  foreach(name session presence_watch)
+    add_test(NAME example_cpp_${name}
+      COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${name}> -DNAME=${name} -DDOC=${CMAKE_SOURCE_DIR}/docs/cpp.md
+              -P ${CMAKE_SOURCE_DIR}/tests/cpp/compare_output.cmake
+      WORKING_DIRECTORY ${_run})
+    set_tests_properties(example_cpp_${name} PROPERTIES TIMEOUT 60 ENVIRONMENT "${_env}")
+  endforeach()
+endif()
+find_program(VOLNEDA_CLANGXX NAMES clang++ clang++-16 clang++-15 clang++-14)
+if(VOLNEDA_CLANGXX AND NOT CMAKE_CROSSCOMPILING)
+  add_test(NAME cpp_header_clang
+    COMMAND ${VOLNEDA_CLANGXX} -std=c++17 -Wall -Wextra -Werror -fsyntax-only -I${CMAKE_SOURCE_DIR}/include
+            ${CMAKE_SOURCE_DIR}/examples/cpp/session.cpp ${CMAKE_SOURCE_DIR}/examples/cpp/presence_watch.cpp)
+endif()
+if(NOT WIN32 AND NOT CMAKE_CROSSCOMPILING AND NOT VOLNEDA_SANITIZE AND NOT VOLNEDA_TSAN)
+  set(_prefix ${CMAKE_BINARY_DIR}/sdk-cpp)
+  add_test(NAME sdk_cpp_find_package
+    COMMAND sh -c "rm -rf '${_prefix}' && '${CMAKE_COMMAND}' --install '${CMAKE_BINARY_DIR}' --prefix '${_prefix}/usr' >/dev/null && \
+      '${CMAKE_COMMAND}' -S '${_prefix}/usr/share/volneda/examples' -B '${_prefix}/build' -DCMAKE_PREFIX_PATH='${_prefix}/usr' >/dev/null && \
+      '${CMAKE_COMMAND}' --build '${_prefix}/build' --target session presence_watch >/dev/null && \
+      '${_prefix}/build/session' && '${_prefix}/build/presence_watch' ./rfconfig.ini DOCK1 6"
+    WORKING_DIRECTORY ${_run})
+  set_tests_properties(sdk_cpp_find_package PROPERTIES TIMEOUT 300 ENVIRONMENT "${_env}"
+    PASS_REGULAR_EXPRESSION "round  6  left     0456000000000012")
+endif()
