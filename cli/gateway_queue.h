@@ -17,6 +17,7 @@
 #ifndef VOLNEDA_CLI_GATEWAY_QUEUE_H
 #define VOLNEDA_CLI_GATEWAY_QUEUE_H
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -81,6 +82,7 @@ class DiskQueue {
   int positionFd_ = -1;
   uint64_t generation_ = 0;
   uint64_t writtenAck_ = 0;
+  std::chrono::steady_clock::time_point positionSynced_{};
 };
 
 }  // namespace cli
