@@ -210,6 +210,19 @@ bool MqttLink::PublishJson(const std::string &topic, const std::string &payload,
 }
 
 void MqttLink::Pump() {
+  // Statuses and replies first: a reader's "online" comes before its events.
+  std::map<std::string, std::string> statuses;
+  std::deque<MqttReply> replies;
+  {
+    std::lock_guard<std::mutex> g(lock_);
+    for (auto &[topic, dirty] : statusDirty_)
+      if (dirty) statuses[topic] = statuses_[topic];
+    statusDirty_.clear();
+    replies.swap(replies_);
+  }
+  for (auto &[topic, payload] : statuses) PublishJson(topic, payload, true, nullptr);
+  for (const MqttReply &r : replies) PublishJson(r.topic, r.payload, false, nullptr, r.correlation);
+
   // Entries dropped by a full queue are not waited for.
   const uint64_t acked = queue_.Acked();
   if (cursor_ < acked) cursor_ = acked;
@@ -233,20 +246,9 @@ void MqttLink::Pump() {
     ++acknowledged;
   }
   if (ackTo) queue_.Ack(ackTo);
-
-  std::map<std::string, std::string> statuses;
-  std::deque<MqttReply> replies;
-  {
-    std::lock_guard<std::mutex> g(lock_);
-    stats_.sent += sent;
-    stats_.acknowledged += acknowledged;
-    for (auto &[topic, dirty] : statusDirty_)
-      if (dirty) statuses[topic] = statuses_[topic];
-    statusDirty_.clear();
-    replies.swap(replies_);
-  }
-  for (auto &[topic, payload] : statuses) PublishJson(topic, payload, true, nullptr);
-  for (const MqttReply &r : replies) PublishJson(r.topic, r.payload, false, nullptr, r.correlation);
+  std::lock_guard<std::mutex> g(lock_);
+  stats_.sent += sent;
+  stats_.acknowledged += acknowledged;
 }
 
 void MqttLink::OnConnect(mosquitto *mosq, void *self, int rc, int, const mqtt5__property *) {

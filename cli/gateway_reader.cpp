@@ -131,8 +131,8 @@ bool ReaderWatch::Open() {
     SetStatus("online");
     return true;
   }
-  Emit(stderr, "volneda gateway: " + reader_.name + ": cannot open: " + CodeText(openCode_) + "; trying again in " +
-                   std::to_string(config_.retry) + " s\n");
+  Emit(stderr, "volneda gateway: " + reader_.name + ": cannot open: " + std::to_string(openCode_) + " (" +
+                   session_->Meaning(openCode_) + "); trying again in " + std::to_string(config_.retry) + " s\n");
   SetStatus("error", "open", openCode_);
   session_.reset();
   return false;
