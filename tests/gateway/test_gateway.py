@@ -294,3 +294,29 @@ def test_once_runs_a_round_and_delivers(env):
                        env=dict(os.environ, TAGDRV_FIELD="f.ini"), timeout=30)
     assert r.returncode == 0, r.stderr
     sub.wait(lambda m: len([x for x in m if "/event/" in x[0]]) == 2)
+
+
+def test_a_full_queue_drops_the_oldest_and_says_how_many(env):
+    tmp, broker = env
+    sub = Subscriber(broker)
+    broker.stop()
+    # 300 tags in every other round: 300 events a round, about 90 KiB, over a
+    # queue of 64 KiB.
+    tags = "".join("[tag t%d]\nreader = DOCK1\nid = %016X\npresent = 1\n" % (i, i + 1) for i in range(300))
+    (tmp / "many.ini").write_text("[field]\ncycle = 2\n[reader DOCK1]\n" + tags)
+    (tmp / "full.ini").write_text("[gateway]\nname = gw\nreaders = rfconfig.ini\nqueue = q\nqueue_limit = 64K\n"
+                                  "[mqtt]\nhost = 127.0.0.1\nport = %d\n[reader DOCK1]\ninterval = 100\n"
+                                  "leaveRounds = 1\n" % broker.port)
+    gw = subprocess.Popen([TOOL, "gateway", "--config", "full.ini"], env=dict(os.environ, TAGDRV_FIELD="many.ini"),
+                          stderr=subprocess.PIPE, text=True)
+    STARTED.append(gw)
+    time.sleep(1)
+    broker.start()
+    got = sub.wait(lambda m: any(x[0] == "volneda/gateway/gw/event/dropped" for x in m))
+    code, err = stop(gw)
+    assert code == 0 and "oldest events dropped" in err
+    dropped = next(json.loads(x[4]) for x in got if x[0].endswith("/dropped"))
+    assert dropped["count"] == dropped["last"] - dropped["first"] + 1 >= 300
+    seqs = sorted({x[2] for x in sub.messages if x[2]})
+    assert dropped["first"] not in seqs and seqs[seqs.index(dropped["last"] + 1):] == \
+        list(range(dropped["last"] + 1, seqs[-1] + 1))
