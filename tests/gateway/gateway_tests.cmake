@@ -4,6 +4,11 @@
 # is reported skipped, saying why.
 get_property(gateway_built GLOBAL PROPERTY VOLNEDA_GATEWAY_BUILT)
 if(gateway_built)
+  add_executable(volneda_gateway_queue_test ${CMAKE_CURRENT_LIST_DIR}/queue_test.cpp ${CMAKE_SOURCE_DIR}/cli/gateway_queue.cpp)
+  target_include_directories(volneda_gateway_queue_test PRIVATE ${CMAKE_SOURCE_DIR}/cli)
+  target_link_libraries(volneda_gateway_queue_test PRIVATE GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(volneda_gateway_queue_test DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 60)
+
   include(${CMAKE_SOURCE_DIR}/cmake/pytest.cmake)
   find_program(VOLNEDA_MOSQUITTO mosquitto PATHS /usr/sbin /usr/local/sbin)
   find_program(VOLNEDA_MOSQUITTO_SUB mosquitto_sub)
