@@ -78,6 +78,19 @@ constexpr VerbText kVerbs[] = {
      "127.0.0.1 every request needs the access token printed at start (open the\n"
      "printed address with ?token=...).  Ctrl-C stops it and closes the reader.\n",
      "volneda --config examples/rfconfig.ini serve --listen 127.0.0.1:8080"},
+    {"gateway", "volneda gateway --config GATEWAY.INI [--once]", "presence events of readers to an MQTT broker",
+     "Watches every reader the configuration names, each on its own thread, and\n"
+     "publishes their presence events (arrived, left, seen) to an MQTT 5 broker\n"
+     "at QoS 1, by way of an on-disk queue that keeps them while the broker\n"
+     "cannot be reached and across restarts.  Keeps retained status topics for\n"
+     "itself and each reader, and answers read and write requests sent over\n"
+     "MQTT.  --config names the gateway's configuration here, not the reader\n"
+     "list (its key readers = does).  --once runs one round of each reader,\n"
+     "sends what is queued and ends.  SIGTERM or Ctrl-C stops it in order.  Logs\n"
+     "and a health line every `health` seconds go to standard error.  Exit\n"
+     "status: 0 stopped in order, 1 a failure (with --once: a reader failed or\n"
+     "the queue was not delivered), 2 a bad configuration.  See docs/gateway.md.\n",
+     "volneda gateway --config /etc/volneda/gateway.ini"},
     {"trace", "volneda trace [--format json | --to-field] FILE", "read a driver trace, or replay it",
      "Reads a trace that the driver library wrote for a reader configured with\n"
      "trace = FILE in its driver configuration (TAGDRV_CONFIG): one call a line,\n"

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "console.h"
+#include "gateway.h"
 #include "text.h"
 #include "tool.h"
 
@@ -26,6 +27,17 @@ int Usage(const std::string &problem) {
 
 int main(int argc, char **argv) {
   std::vector<std::string> args = cli::Arguments(argc, argv);
+  // The gateway takes options of its own (its --config is its configuration).
+  if (args.size() >= 2 && args[1] == "gateway") {
+#ifdef VOLNEDA_GATEWAY
+    return cli::Gateway(std::vector<std::string>(args.begin() + 2, args.end()));
+#else
+    if (args.size() < 3 || (args[2] != "--help" && args[2] != "-h")) {
+      cli::Emit(stderr, "volneda: gateway is not part of this build (it needs libmosquitto)\n");
+      return cli::kExitFailed;
+    }
+#endif
+  }
   cli::Options opt;
   std::vector<std::string> words;  // the verb and its arguments
   bool help = false, version = false, onlyWords = false;

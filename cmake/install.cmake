@@ -70,6 +70,13 @@ if(TARGET volneda_cli)
   endif()
   install(TARGETS volneda_cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT tool)
 endif()
+# volneda gateway's systemd unit, with the tool (not enabled on install).
+# It names the tool as the .deb installs it, /usr/bin/volneda; an install
+# elsewhere changes ExecStart (systemctl edit volneda-gateway).
+get_property(_gateway GLOBAL PROPERTY VOLNEDA_GATEWAY_BUILT)
+if(_gateway AND NOT WIN32)
+  install(FILES ${CMAKE_SOURCE_DIR}/cli/volneda-gateway.service DESTINATION lib/systemd/system COMPONENT tool)
+endif()
 install(FILES ${CMAKE_SOURCE_DIR}/include/volneda.h ${CMAKE_SOURCE_DIR}/include/tagdrv.h
   ${CMAKE_SOURCE_DIR}/include/volneda.hpp ${CMAKE_SOURCE_DIR}/include/volneda_presence.hpp
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT devel)

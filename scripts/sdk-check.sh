@@ -159,6 +159,11 @@ check_deb() {
   deb=$(ls "$build"/packages/volneda_*.deb 2>/dev/null | head -1)
   [ -n "$deb" ] && ls "$build"/packages/volneda-*.tar.gz >/dev/null 2>&1 || { fail "no .deb or .tar.gz"; return; }
   check_deb_needs "$deb"
+  # A tool built with the gateway brings the gateway's systemd unit.
+  if readelf -d "$tmp/deb-files/usr/bin/volneda" 2>/dev/null | grep -q libmosquitto; then
+    [ -f "$tmp/deb-files/usr/lib/systemd/system/volneda-gateway.service" ] &&
+      echo "  volneda-gateway.service: in the package" || fail "the .deb lacks volneda-gateway.service"
+  fi
   if [ "$(id -u)" -ne 0 ]; then
     echo "  SKIPPED: installing the .deb needs root"
     return
