@@ -20,10 +20,15 @@ XMLDoc::ReadEntry &XMLDoc::FillReadEntry(int32_t index) {
   // Grown with the table, by half again so that a document built while it
   // is read grows it in few steps.
   const size_t need = static_cast<size_t>(nextFree_);
-  if (readCache_.size() < need) readCache_.resize(need + need / 2);
+  if (readCache_.size() < need) {
+    readCache_.resize(need + need / 2);
+    readEntries_ = readCache_.data();
+    readEntryCount_ = static_cast<uint32_t>(readCache_.size());
+  }
   ReadEntry &e = readCache_[static_cast<size_t>(index)];
   e.generation = readGeneration_;
   e.known = 0;
+  e.dataLength = kDataUnknown;
   const ElementRecord &r = Rec(index);
   e.next = r.nextSibling;
   e.parent = r.parent;
@@ -36,7 +41,6 @@ XMLDoc::ReadEntry &XMLDoc::FillReadEntry(int32_t index) {
 
 std::u16string_view XMLDoc::FillChildData(ReadEntry &entry, std::u16string &scratch) {
   const std::u16string_view data = DataView(childPos_, scratch);
-  entry.known |= kReadData;
   // A view of the text holds until the next edit, which drops the entry;
   // decoded data lives in scratch and is decoded again each time, as is
   // data longer than the entry's 15 bits.
@@ -117,8 +121,8 @@ void XMLDoc::PrefetchAhead() const {
   const size_t ahead = static_cast<size_t>(childPos_) + 16;
   if (ahead < readCache_.size()) {
     const ReadEntry &later = readCache_[ahead];
-    if (later.generation == readGeneration_ && later.known) {
-      if ((later.known & kReadData) && later.dataLength > 0) __builtin_prefetch(doc_.data() + later.dataStart);
+    if (later.generation == readGeneration_ && (later.dataLength != kDataUnknown || later.known)) {
+      if (later.dataLength > 0) __builtin_prefetch(doc_.data() + later.dataStart);
       if (later.attribute) __builtin_prefetch(doc_.data() + later.attributeStart);
       return;
     }

@@ -336,17 +336,18 @@ class XMLDoc {
     int32_t firstChild = 0;   // and firstChild
     int32_t dataStart = 0;    // the data as a span of the text
     int32_t attributeStart = 0;  // the first attribute's value likewise
-    int16_t dataLength = 0;   // -1: decoded into scratch, or long: read each time
+    int16_t dataLength = 0;   // -1: decoded into scratch, or long: read each time; -2: not worked out
     int16_t attributeLength = 0;
     uint8_t name = 0;         // interned tag name + 1; 0: compared in the text
     uint8_t attribute = 0;    // interned name of a plain first attribute + 1; 0: none
-    uint8_t known = 0;        // bit 0 data, bit 1 attribute worked out
+    uint8_t known = 0;        // bit 1: the attribute worked out
     uint8_t unused = 0;
   };
   // 32 bytes: two entries a cache line, found by a shift.  The walk reads
   // the table's records through them alone.
   static_assert(sizeof(ReadEntry) == 32, "a read entry is eight words");
-  static constexpr uint8_t kReadData = 1, kReadAttribute = 2;
+  static constexpr uint8_t kReadAttribute = 2;
+  static constexpr int16_t kDataUnknown = -2;
   // Past about 2 MiB of text (beyond the second-level cache) the walk asks
   // for the text ahead of it.
   static constexpr size_t kPrefetchFrom = 1u << 20;
@@ -357,14 +358,15 @@ class XMLDoc {
   void Edited() {
     if (++readGeneration_ == 0) {
       readCache_.assign(readCache_.size(), ReadEntry{});
+      readEntries_ = readCache_.data();
       readGeneration_ = 1;
     }
   }
   // The valid entry of an element index (0 < index < nextFree_), with its
   // name worked out.
   ReadEntry &ReadEntryAt(int32_t index) {
-    if (static_cast<size_t>(index) < readCache_.size()) {
-      ReadEntry &e = readCache_[static_cast<size_t>(index)];
+    if (static_cast<uint32_t>(index) < readEntryCount_) {
+      ReadEntry &e = readEntries_[index];
       if (e.generation == readGeneration_) return e;
     }
     return FillReadEntry(index);
@@ -386,6 +388,9 @@ class XMLDoc {
   }
   std::u16string_view FillChildData(ReadEntry &entry, std::u16string &scratch);
   std::vector<ReadEntry> readCache_;
+  // readCache_'s data and size, read without the vector's arithmetic.
+  ReadEntry *readEntries_ = nullptr;
+  uint32_t readEntryCount_ = 0;
   std::vector<std::u16string> readNames_;
   std::u16string readScratch_;
   uint32_t readGeneration_ = 1;
@@ -472,9 +477,10 @@ inline std::u16string_view XMLDoc::ChildDataView(std::u16string &scratch) {
   const int32_t index = childPos_;
   if (index <= 0 || index >= nextFree_) return {};
   ReadEntry &e = ReadEntryAt(index);
-  if (!(e.known & kReadData)) return FillChildData(e, scratch);
-  if (e.dataLength < 0) return DataView(index, scratch);
-  return std::u16string_view(doc_.data() + e.dataStart, static_cast<size_t>(e.dataLength));
+  // One test for the usual case: data known to be a span of the text.
+  if (e.dataLength >= 0) return std::u16string_view(doc_.data() + e.dataStart, static_cast<size_t>(e.dataLength));
+  if (e.dataLength == kDataUnknown) return FillChildData(e, scratch);
+  return DataView(index, scratch);
 }
 
 #endif
