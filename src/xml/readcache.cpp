@@ -7,8 +7,8 @@
 #include "xml/xmldoc.h"
 
 uint8_t XMLDoc::InternName(std::u16string_view name) {
-  // A parse's documents have a handful of names: a linear search over them
-  // beats hashing the name.
+  // A document has a handful of names: a linear search over them beats
+  // hashing the name.
   for (size_t i = 0; i < readNames_.size(); ++i)
     if (readNames_[i] == name) return static_cast<uint8_t>(i + 1);
   if (readNames_.size() >= kMaxReadNames || name.find(u'\0') != std::u16string_view::npos) return 0;
