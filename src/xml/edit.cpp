@@ -72,6 +72,7 @@ bool XMLDoc::FreshHasAttribute(std::u16string_view name) const {
 }
 
 char16_t *XMLDoc::OpenGap(int32_t offset, size_t count) {
+  Edited();
   const size_t newLength = doc_.size() + count;
   if (newLength > doc_.capacity()) doc_.reserve(newLength + newLength / 2 + 128);
   doc_.insert(static_cast<size_t>(offset), count, u'\0');
@@ -79,6 +80,7 @@ char16_t *XMLDoc::OpenGap(int32_t offset, size_t count) {
 }
 
 void XMLDoc::ReplaceText(int32_t offset, int32_t count, std::u16string_view text) {
+  Edited();
   size_t newLength = doc_.size() - static_cast<size_t>(count) + text.size();
   // Grow geometrically so that repeated appends stay linear.
   if (newLength > doc_.capacity()) doc_.reserve(newLength + newLength / 2 + 128);
@@ -86,6 +88,7 @@ void XMLDoc::ReplaceText(int32_t offset, int32_t count, std::u16string_view text
 }
 
 void XMLDoc::AdjustOffsets(int32_t index, int32_t delta) {
+  Edited();
   if (delta == 0) return;
   // Moves the starts of everything below top (and top itself when asked).
   auto shiftTree = [&](int32_t top, bool withTop) {
@@ -112,6 +115,8 @@ void XMLDoc::AdjustOffsets(int32_t index, int32_t delta) {
 }
 
 bool XMLDoc::SetAttributeAt(int32_t index, const char16_t *name, const char16_t *value) {
+  // Every change of the text or the table drops the read cache.
+  Edited();
   // Without a name the search would hand back the first attribute's name
   // rather than a value, so a nameless attribute is refused.
   if (index <= 0 || index >= nextFree_ || !mainPos_ || !name || !*name) return false;
@@ -191,6 +196,7 @@ bool XMLDoc::SetAttributeAt(int32_t index, const char16_t *name, int32_t value) 
 }
 
 bool XMLDoc::SetDataAt(int32_t index, const char16_t *text, bool asCData) {
+  Edited();
   if (index <= 0 || index >= nextFree_) return false;
   ElementRecord &r = Rec(index);
   if (r.firstChild) return false;
@@ -223,11 +229,13 @@ bool XMLDoc::SetDataAt(int32_t index, const char16_t *text, bool asCData) {
 }
 
 int32_t XMLDoc::TakeIndex() {
+  Edited();
   if (nextFree_ == capacity_) ReserveElements(0);
   return nextFree_++;
 }
 
 bool XMLDoc::AddElement(const char16_t *name, const char16_t *data) {
+  Edited();
   if (!name || !*name) return false;  // an element needs a name
   if (parentPos_ == 0) {
     if (Rec(0).firstChild) return false;  // one root only
@@ -297,6 +305,7 @@ struct Writer {
 
 bool XMLDoc::InsertElement(int32_t parent, int32_t after, const char16_t *name, const char16_t *data,
                            bool asChild, const ElementShape *shape, const std::u16string_view *values) {
+  Edited();
   std::u16string_view tagName(name);
   const int32_t n = static_cast<int32_t>(tagName.size());
   const bool parentEmpty = parent && IsEmptyElement(Rec(parent));

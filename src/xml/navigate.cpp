@@ -97,6 +97,28 @@ bool XMLDoc::TagNameIs(int32_t index, std::u16string_view name) const {
   return TagNameView(index) == name;
 }
 
+bool XMLDoc::ChildNameIs(const char16_t *name) const {
+  // Compared in place, as TagNameIs compares it, in one pass over the
+  // caller's name: no length is taken first, since most children differ
+  // from the name in their first character or match it whole.  The text
+  // has the name's characters, none of them one that ends a token, and
+  // then one that does.  Reading the text stops at its terminating NUL at
+  // the latest: the name holds none before its own end.  A first character
+  // that is blank or a quote, or a name character that ends tokens, goes
+  // the long way.
+  if (name && *name) {
+    const char16_t *p = doc_.c_str() + (static_cast<size_t>(Rec(childPos_).start) + 1);
+    if (*p > u' ' && *p != u'"' && *p != u'\'') {
+      size_t k = 0;
+      for (; name[k] && !xmlscan::EndsToken(name[k]); ++k)
+        if (p[k] != name[k]) break;
+      if (!name[k]) return xmlscan::EndsToken(p[k]);
+      if (!xmlscan::EndsToken(name[k])) return false;  // differs at k
+    }
+  }
+  return TagNameIs(childPos_, name ? std::u16string_view(name) : std::u16string_view());
+}
+
 std::u16string_view XMLDoc::AttributeView(int32_t index, const char16_t *name, std::u16string &scratch) const {
   if (index <= 0 || index >= nextFree_ || !mainPos_ || !name) return {};
   // The first attribute, when it has the plain name asked for, read in

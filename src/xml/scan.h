@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__SSE2__) && defined(__GNUC__)
 #include <emmintrin.h>
@@ -142,6 +143,74 @@ inline size_t TextLength(const char16_t *s) {
 #endif
   while (*p) ++p;
   return static_cast<size_t>(p - s);
+}
+
+// count characters of src, then NULs up to size characters in all (count
+// <= size): the reader's copy-out, which writes a short value and then
+// pads a buffer of a few dozen characters.  Vector moves that may overlap
+// one another replace a library copy and a library fill (two calls, each
+// choosing its method by the size): a 64-character buffer takes about ten
+// stores.  Every character is written once with its final value, or again
+// with the same value.
+inline void CopyPadded(char16_t *dst, const char16_t *src, size_t count, size_t size) {
+#if defined(VOLNEDA_SCAN_VECTORS)
+  // The loops' pointers pass through an empty asm so that the compiler
+  // does not turn them back into the library calls.
+  if (count >= 8) {
+    for (size_t i = 0; i + 8 < count; i += 8) {
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i), _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i)));
+      __asm__("" : "+r"(i));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + count - 8),
+                     _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + count - 8)));
+  } else if (count >= 4) {
+    uint64_t a, b;
+    std::memcpy(&a, src, 8);
+    std::memcpy(&b, src + count - 4, 8);
+    std::memcpy(dst, &a, 8);
+    std::memcpy(dst + count - 4, &b, 8);
+  } else if (count >= 2) {
+    uint32_t a, b;
+    std::memcpy(&a, src, 4);
+    std::memcpy(&b, src + count - 2, 4);
+    std::memcpy(dst, &a, 4);
+    std::memcpy(dst + count - 2, &b, 4);
+  } else if (count == 1) {
+    dst[0] = src[0];
+  }
+  char16_t *pad = dst + count;
+  const size_t rest = size - count;
+  const __m128i zero = _mm_setzero_si128();
+  if (rest >= 8) {
+    // Four stores a round, then at most four more, the last ending at the
+    // end of the buffer.
+    char16_t *p = pad, *const end = pad + rest;
+    for (; end - p > 32; p += 32) {
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(p), zero);
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 8), zero);
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 16), zero);
+      _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 24), zero);
+      __asm__("" : "+r"(p));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(end - 8), zero);
+    if (end - p > 8) _mm_storeu_si128(reinterpret_cast<__m128i *>(p), zero);
+    if (end - p > 16) _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 8), zero);
+    if (end - p > 24) _mm_storeu_si128(reinterpret_cast<__m128i *>(p + 16), zero);
+  } else if (rest >= 4) {
+    const uint64_t z = 0;
+    std::memcpy(pad, &z, 8);
+    std::memcpy(pad + rest - 4, &z, 8);
+  } else if (rest >= 2) {
+    const uint32_t z = 0;
+    std::memcpy(pad, &z, 4);
+    std::memcpy(pad + rest - 2, &z, 4);
+  } else if (rest == 1) {
+    pad[0] = 0;
+  }
+#else
+  if (count) std::memcpy(dst, src, count * sizeof(char16_t));
+  std::memset(dst + count, 0, (size - count) * sizeof(char16_t));
+#endif
 }
 
 }  // namespace xmlscan

@@ -78,6 +78,8 @@ bool XMLDoc::ReserveElements(int32_t size) {
 }
 
 bool XMLDoc::ParseDoc() {
+  Edited();
+  readNames_.clear();
   Rewind();
   fresh_.index = 0;
   ClearSavedPositions();

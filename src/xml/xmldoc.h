@@ -196,6 +196,14 @@ class XMLDoc {
   // name.
   inline bool FindChildNamed(const char16_t *name);
   std::u16string_view AttributeView(int32_t index, const char16_t *name, std::u16string &scratch) const;
+  // AttributeView(GetChildPosition(), name, scratch) and
+  // DataView(GetChildPosition(), scratch), answered from the read cache
+  // (below) when they were asked of this child before.
+  std::u16string_view ChildAttributeView(const char16_t *name, std::u16string &scratch);
+  // A scratch string kept with the document for the reader's calls, which
+  // use each view before they return: no string is made and freed a call.
+  std::u16string &ReadScratch() { return readScratch_; }
+  inline std::u16string_view ChildDataView(std::u16string &scratch);
   std::u16string_view DataView(int32_t index, std::u16string &scratch) const {
     if (index <= 0 || index >= nextFree_) return {};
     const ElementRecord &r = Rec(index);
@@ -312,6 +320,81 @@ class XMLDoc {
   std::u16string_view OtherDataView(int32_t index, std::u16string &scratch) const;
 
   int32_t FindCandidate(int32_t from, const char16_t *name) const;
+
+  // The read cache: what the exported reader's walks ask of an element,
+  // kept beside the table (one entry an index) after the first time it is
+  // worked out, so that a walk that comes again reads neither the start
+  // tag nor scans the data.  Only the reader's walks use it (the const
+  // readings never write it).  Every edit and parse bumps readGeneration_,
+  // which drops every entry at once; names are interned per parse, so a
+  // child's name is compared with a short string that stays in the cache
+  // instead of the text.
+  struct ReadEntry {
+    uint32_t generation = 0;  // valid while equal to readGeneration_
+    int32_t next = 0;         // the record's nextSibling,
+    int32_t parent = 0;       // parent
+    int32_t firstChild = 0;   // and firstChild
+    int32_t dataStart = 0;    // the data as a span of the text
+    int32_t attributeStart = 0;  // the first attribute's value likewise
+    int16_t dataLength = 0;   // -1: decoded into scratch, or long: read each time; -2: not worked out
+    int16_t attributeLength = 0;
+    uint8_t name = 0;         // interned tag name + 1; 0: compared in the text
+    uint8_t attribute = 0;    // interned name of a plain first attribute + 1; 0: none
+    uint8_t known = 0;        // bit 1: the attribute worked out
+    uint8_t unused = 0;
+  };
+  // 32 bytes: two entries a cache line, found by a shift.  A walk's steps
+  // read the table's records through them alone.
+  static_assert(sizeof(ReadEntry) == 32, "a read entry is eight words");
+  static constexpr uint8_t kReadAttribute = 2;
+  static constexpr int16_t kDataUnknown = -2;
+  // Past a million characters (2 MiB, beyond the second-level cache) the
+  // walk asks for the text ahead of it; on a 1,000-tag document (1.8 MB)
+  // asking ahead made the walk slower.
+  static constexpr size_t kPrefetchFrom = 1u << 20;
+  // At most this many names are interned a parse; further names are
+  // compared in the text, so a document of many names costs no more than
+  // it did.
+  static constexpr size_t kMaxReadNames = 255;
+  void Edited() {
+    if (++readGeneration_ == 0) {
+      readCache_.assign(readCache_.size(), ReadEntry{});
+      readEntries_ = readCache_.data();
+      readGeneration_ = 1;
+    }
+  }
+  // The valid entry of an element index (0 < index < nextFree_), with its
+  // name worked out.
+  ReadEntry &ReadEntryAt(int32_t index) {
+    if (static_cast<uint32_t>(index) < readEntryCount_) {
+      ReadEntry &e = readEntries_[index];
+      if (e.generation == readGeneration_) return e;
+    }
+    return FillReadEntry(index);
+  }
+  ReadEntry &FillReadEntry(int32_t index);
+  // The child's tag name is name (null: the empty name), compared in the
+  // text: FindChildNamed's test for a name not interned.
+  bool ChildNameIs(const char16_t *name) const;
+  void PrefetchAhead() const;
+  uint8_t InternName(std::u16string_view name);
+  // name (null: the empty name) equals interned name id - 1.
+  bool IsReadName(uint8_t id, const char16_t *name) const {
+    const char16_t *s = readNames_[id - 1u].c_str();
+    if (!name) return !*s;
+    // Interned names hold no NUL, so the first NUL of either ends both.
+    size_t k = 0;
+    while (s[k] && s[k] == name[k]) ++k;
+    return s[k] == name[k];
+  }
+  std::u16string_view FillChildData(ReadEntry &entry, std::u16string &scratch);
+  std::vector<ReadEntry> readCache_;
+  // readCache_'s data and size, read without the vector's arithmetic.
+  ReadEntry *readEntries_ = nullptr;
+  uint32_t readEntryCount_ = 0;
+  std::vector<std::u16string> readNames_;
+  std::u16string readScratch_;
+  uint32_t readGeneration_ = 1;
   int32_t TakeIndex();
   bool InsertElement(int32_t parent, int32_t after, const char16_t *name, const char16_t *data, bool asChild,
                      const ElementShape *shape = nullptr, const std::u16string_view *values = nullptr);
@@ -357,57 +440,48 @@ class XMLDoc {
 inline bool XMLDoc::FindChildNamed(const char16_t *name) {
   for (;;) {
     // The step FindChildElement(null) takes under a main element, done
-    // here without the call; with no main element it is taken there.
-    const ElementRecord *child;
+    // here without the call and from the read cache: the entry of the
+    // child before (read by the step before) gives the next index, whose
+    // entry alone then gives its parent and its name -- one new line of
+    // memory a step, and none of the start tag.  With no main element the
+    // step is taken there.
+    const ReadEntry *entry;
     if (mainPos_) {
-      const int32_t next = childPos_ ? Rec(childPos_).nextSibling : Rec(mainPos_).firstChild;
+      const int32_t next = childPos_ ? ReadEntryAt(childPos_).next : ReadEntryAt(mainPos_).firstChild;
       if (!next) return false;
-      child = &Rec(next);
+      entry = &ReadEntryAt(next);
       childPos_ = next;
       // A child of main leaves main and parent as they are (the position
       // always reads parent -> main -> child); only a table that said
       // otherwise would move them.
-      if (child->parent != mainPos_) {
-        mainPos_ = child->parent;
+      if (entry->parent != mainPos_) {
+        mainPos_ = entry->parent;
         parentPos_ = Rec(mainPos_).parent;
       }
     } else if (FindChildElement(nullptr)) {
-      child = &Rec(childPos_);
+      entry = &ReadEntryAt(childPos_);
     } else {
       return false;
     }
-    // The tag name compared in place, as TagNameIs compares it, in one pass
-    // over the caller's name: no length is taken first, since most children
-    // differ from the name in their first character or match it whole.
-    // The text has the name's characters, none of them one that ends a
-    // token, and then one that does.  Reading the text stops at its
-    // terminating NUL at the latest: the name holds none before its own
-    // end.  A first character that is blank or a quote, or a name
-    // character that ends tokens, goes the long way.
-    if (name && *name) {
-      const char16_t *p = doc_.c_str() + (static_cast<size_t>(child->start) + 1);
-      if (*p > u' ' && *p != u'"' && *p != u'\'') {
-        size_t k = 0;
-        for (; name[k] && !xmlscan::EndsToken(name[k]); ++k)
-          if (p[k] != name[k]) break;
-        if (!name[k]) {
-          if (!xmlscan::EndsToken(p[k])) continue;
-#if defined(__GNUC__)
-          // A walk goes on with the text after this element: ask for it a
-          // few elements ahead, which large documents need from memory.
-          const size_t after = static_cast<size_t>(child->start) + static_cast<size_t>(child->length);
-          if (after + 2144 < doc_.size()) {
-            __builtin_prefetch(doc_.data() + after + 2048);
-            __builtin_prefetch(doc_.data() + after + 2144);
-          }
-#endif
-          return true;
-        }
-        if (!xmlscan::EndsToken(name[k])) continue;  // differs at k
-      }
+    if (entry->name) {
+      // The interned name, a short string that stays in the cache.
+      if (!IsReadName(entry->name, name)) continue;
+      // A document larger than the caches: ask for the text ahead.
+      if (doc_.size() > kPrefetchFrom) PrefetchAhead();
+      return true;
     }
-    if (TagNameIs(childPos_, name ? std::u16string_view(name) : std::u16string_view())) return true;
+    if (ChildNameIs(name)) return true;
   }
+}
+
+inline std::u16string_view XMLDoc::ChildDataView(std::u16string &scratch) {
+  const int32_t index = childPos_;
+  if (index <= 0 || index >= nextFree_) return {};
+  ReadEntry &e = ReadEntryAt(index);
+  // One test for the usual case: data known to be a span of the text.
+  if (e.dataLength >= 0) return std::u16string_view(doc_.data() + e.dataStart, static_cast<size_t>(e.dataLength));
+  if (e.dataLength == kDataUnknown) return FillChildData(e, scratch);
+  return DataView(index, scratch);
 }
 
 #endif

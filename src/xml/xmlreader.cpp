@@ -6,6 +6,7 @@
 #include <new>
 
 #include "volneda.h"
+#include "xml/scan.h"
 #include "xml/xmldoc.h"
 
 namespace {
@@ -20,12 +21,8 @@ void CopyPadded(std::u16string_view value, VOLNEDA_WCHAR *buffer, int32_t size) 
   if (!buffer || size <= 0) return;
   size_t room = static_cast<size_t>(size) - 1;
   size_t count = value.size() < room ? value.size() : room;
-  // One copy, then one fill of the rest: the padding is most of what is
-  // written (a 64-character buffer for a 16-character ID), and a single
-  // fill of it runs in wide stores.
   static_assert(sizeof(VOLNEDA_WCHAR) == sizeof(char16_t), "UTF-16 units");
-  if (count) std::memcpy(buffer, value.data(), count * sizeof(char16_t));
-  std::memset(buffer + count, 0, (room + 1 - count) * sizeof(char16_t));
+  xmlscan::CopyPadded(reinterpret_cast<char16_t *>(buffer), value.data(), count, room + 1);
 }
 
 const char16_t *MemTypeName(int32_t code) {
@@ -125,8 +122,7 @@ VOLNEDA_API VOLNEDA_BOOL VOLNEDA_CALL XMLreader_GetChildAttribute(XMLREADER_HAND
   try {
     XMLDoc *doc = Doc(handle);
     if (!doc) return 0;
-    std::u16string scratch;
-    std::u16string_view value = doc->AttributeView(doc->GetChildPosition(), In(name), scratch);
+    std::u16string_view value = doc->ChildAttributeView(In(name), doc->ReadScratch());
     if (value.empty()) return 0;
     CopyPadded(value, buffer, size);
     return 1;
@@ -138,8 +134,7 @@ VOLNEDA_API VOLNEDA_BOOL VOLNEDA_CALL XMLreader_GetChildAttribute(XMLREADER_HAND
 VOLNEDA_API void VOLNEDA_CALL XMLreader_GetChildData(XMLREADER_HANDLE handle, VOLNEDA_WCHAR *buffer, int32_t size) {
   try {
     XMLDoc *doc = Doc(handle);
-    std::u16string scratch;
-    CopyPadded(doc ? doc->DataView(doc->GetChildPosition(), scratch) : std::u16string_view(), buffer, size);
+    CopyPadded(doc ? doc->ChildDataView(doc->ReadScratch()) : std::u16string_view(), buffer, size);
   } catch (...) {
   }
 }

@@ -97,6 +97,40 @@ TEST(XmlReader, WalksAResultDocument) {
   EXPECT_FALSE(XMLreader_StepIntoElement(flat) || XMLreader_FindChildElement(flat, W(u"Ta")));  // names compared whole
 }
 
+// Every Tag's ID and every SWTTField's data, read as applications walk a
+// document.
+std::u16string Walk(XMLREADER_HANDLE h) {
+  std::u16string seen;
+  VOLNEDA_WCHAR buf[64];
+  XMLreader_Rewind(h);
+  XMLreader_GetElement(h);
+  while (XMLreader_FindChildElement(h, W(u"Tag"))) {
+    seen += XMLreader_GetChildAttribute(h, W(u"ID"), buf, 64) ? U(buf) + u":" : u"-:";
+    XMLreader_StepIntoElement(h);
+    for (; XMLreader_FindChildElement(h, W(u"SWTTField")); seen += U(buf) + u",") XMLreader_GetChildData(h, buf, 64);
+    XMLreader_StepOutOfElement(h);
+  }
+  return seen;
+}
+
+// Walks answer from what earlier walks learnt of the document; every edit
+// must show in them as it shows in the same text parsed afresh.
+TEST(XmlReader, WalksFollowEdits) {
+  Handle h;
+  ASSERT_EQ(XMLreader_WriteXMLHeader(h), 1);
+  const char16_t *const ids[] = {u"0011", u"a&b", u"", u"0022"};
+  const char16_t *const data[] = {u"abc", u"x<y", u"", u"0123456789ABCDEF0123"};
+  for (int round = 0; round < 4; ++round) {
+    ASSERT_EQ(XMLreader_WriteXMLAddTag(h, W(ids[round])), 1);
+    for (int i = 0; i <= round; ++i) ASSERT_EQ(XMLreader_WriteXMLAddSWTTFieldInfo(h, i, W(data[(round + i) % 4])), 1);
+    const std::u16string text = Text(h);
+    Handle fresh(text.c_str());
+    const std::u16string want = Walk(fresh);
+    EXPECT_EQ(Narrow(Walk(h)), Narrow(want)) << round;
+    EXPECT_EQ(Narrow(Walk(h)), Narrow(want)) << round;  // the second walk, from what the first learnt
+  }
+}
+
 TEST(XmlReader, CopiesOutWithinTheBufferSize) {
   using namespace std::string_literals;
   Handle h(kReadTags);
