@@ -140,11 +140,13 @@ void MqttLink::Connect() {
     return;
   }
   connected_ = lost_ = false;
+  tlsWhy_.clear();
   mosquitto_int_option(mosq_, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V5);
   mosquitto_connect_v5_callback_set(mosq_, OnConnect);
   mosquitto_disconnect_v5_callback_set(mosq_, OnDisconnect);
   mosquitto_publish_v5_callback_set(mosq_, OnPublish);
   mosquitto_message_v5_callback_set(mosq_, OnMessage);
+  mosquitto_log_callback_set(mosq_, OnLog);
   int rc = MOSQ_ERR_SUCCESS;
   if (!config_.user.empty())
     rc = mosquitto_username_pw_set(mosq_, config_.user.c_str(), config_.password.empty() ? nullptr : config_.password.c_str());
@@ -164,7 +166,12 @@ void MqttLink::Connect() {
   }
 }
 
-void MqttLink::Lose(const std::string &why) {
+void MqttLink::Lose(const std::string &cause) {
+  // A failed TLS handshake comes back as MOSQ_ERR_TLS alone ("A TLS error
+  // occurred."); what OpenSSL said (certificate verify failed, say) reaches
+  // only libmosquitto's log callback.
+  const std::string why = tlsWhy_.empty() ? cause : cause + " (" + tlsWhy_ + ")";
+  tlsWhy_.clear();
   if (mosq_) mosquitto_destroy(mosq_);
   mosq_ = nullptr;
   const bool was = connected_;
@@ -290,6 +297,11 @@ void MqttLink::OnPublish(mosquitto *, void *self, int mid, int reason, const mqt
     f.acked = true;
     break;
   }
+}
+
+void MqttLink::OnLog(mosquitto *, void *self, int level, const char *text) {
+  auto *l = static_cast<MqttLink *>(self);
+  if (level == MOSQ_LOG_ERR && l->tlsWhy_.empty() && std::strncmp(text, "OpenSSL Error", 13) == 0) l->tlsWhy_ = text;
 }
 
 void MqttLink::OnMessage(mosquitto *, void *self, const mosquitto_message *m, const mqtt5__property *props) {

@@ -85,6 +85,7 @@ class MqttLink {
   static void OnDisconnect(mosquitto *, void *self, int rc, const mqtt5__property *);
   static void OnPublish(mosquitto *, void *self, int mid, int reason, const mqtt5__property *);
   static void OnMessage(mosquitto *, void *self, const mosquitto_message *m, const mqtt5__property *props);
+  static void OnLog(mosquitto *, void *self, int level, const char *text);
 
   const GatewayConfig &config_;
   DiskQueue &queue_;
@@ -97,6 +98,7 @@ class MqttLink {
   mosquitto *mosq_ = nullptr;
   bool connected_ = false, lost_ = false, failing_ = false;
   std::string lostWhy_;
+  std::string tlsWhy_;  // libmosquitto's first OpenSSL error since the last attempt
   uint64_t cursor_ = 1;  // the next entry to send
   std::deque<Inflight> inflight_;
   std::map<int, bool> finalMids_;  // the final statuses, until acknowledged

@@ -66,12 +66,12 @@ class Broker:
     """mosquitto on 127.0.0.1 with a persistent store, so that a subscriber's session outlives a restart
     (as our own user: as root it would switch to one that cannot write the test's directory)."""
 
-    def __init__(self, tmp):
-        self.port, self.dir = free_port(), tmp / "broker"
+    def __init__(self, tmp, conf="allow_anonymous true\n", client=()):
+        self.port, self.dir, self.client = free_port(), tmp / "broker", list(client)
         self.dir.mkdir()
         (self.dir / "mosquitto.conf").write_text(
-            "listener %d 127.0.0.1\nallow_anonymous true\npersistence true\npersistence_location %s/\n"
-            "max_queued_messages 0\nlog_dest none\nuser %s\n" % (self.port, self.dir, getpass.getuser()))
+            "listener %d 127.0.0.1\n%spersistence true\npersistence_location %s/\nmax_queued_messages 0\n"
+            "log_dest file %s/log\nuser %s\n" % (self.port, conf, self.dir, self.dir, getpass.getuser()))
         self.proc = None
         self.start()
 
@@ -89,6 +89,9 @@ class Broker:
         self.proc.terminate()
         self.proc.wait(10)
 
+    def connections(self):
+        return (self.dir / "log").read_text().count("New connection from")
+
 
 class Subscriber:
     """mosquitto_sub with a persistent session (it reconnects by itself): (topic, retained, seq, correlation, payload)."""
@@ -97,7 +100,7 @@ class Subscriber:
         self.messages, self.lock = [], threading.Lock()
         self.proc = subprocess.Popen(
             ["mosquitto_sub", "-V", "mqttv5", "-h", "127.0.0.1", "-p", str(broker.port), "-c", "-i", name, "-q", "1",
-             "-t", topic, "-F", "%t\t%r\t%P\t%D\t%p"], stdout=subprocess.PIPE, text=True)
+             "-t", topic, "-F", "%t\t%r\t%P\t%D\t%p"] + broker.client, stdout=subprocess.PIPE, text=True)
         STARTED.append(self.proc)
         threading.Thread(target=self._read, daemon=True).start()
         time.sleep(0.3)
@@ -126,13 +129,50 @@ class Subscriber:
 
 STARTED = []  # processes a test leaves running when it fails
 
+# Brokers that check: their lines and mosquitto_sub's arguments; {d} is the
+# directory the secrets fixture fills.
+TLS = "cafile {d}/ca.pem\ncertfile {d}/server.pem\nkeyfile {d}/server.key\nallow_anonymous true\n"
+SECURED = {
+    "tls": (TLS, ["--cafile", "{d}/ca.pem"]),
+    "tls-client": (TLS + "require_certificate true\n",
+                   ["--cafile", "{d}/ca.pem", "--cert", "{d}/client.pem", "--key", "{d}/client.key"]),
+    "password": ("allow_anonymous false\npassword_file {d}/passwords\n", ["-u", "gw", "-P", "secret"]),
+}
+
+
+@pytest.fixture(scope="module")
+def secrets(tmp_path_factory):
+    """A CA with a certificate for 127.0.0.1 (the broker's) and one for a client, a CA that signed neither,
+    and mosquitto's password file with the gateway's user."""
+    d = tmp_path_factory.mktemp("secrets")
+
+    def run(*args):
+        subprocess.run(args, cwd=d, check=True, capture_output=True, timeout=30)
+    key = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout"]
+    for ca in ("ca", "other-ca"):
+        run("openssl", "req", "-x509", *key, ca + ".key", "-out", ca + ".pem", "-subj", "/CN=" + ca, "-days", "2")
+    (d / "san").write_text("subjectAltName = IP:127.0.0.1, DNS:localhost\n")
+    for name in ("server", "client"):
+        run("openssl", "req", *key, name + ".key", "-out", name + ".csr", "-subj", "/CN=" + name)
+        run("openssl", "x509", "-req", "-in", name + ".csr", "-CA", "ca.pem", "-CAkey", "ca.key", "-CAcreateserial",
+            "-days", "2", "-extfile", "san", "-out", name + ".pem")
+    run("mosquitto_passwd", "-c", "-b", "passwords", "gw", "secret")
+    for name, text in (("user", "gw"), ("secret", "secret"), ("wrong", "guess")):
+        (d / name).write_text(text + "\n")
+    return d
+
 
 @pytest.fixture
-def env(tmp_path, monkeypatch):
+def env(tmp_path, monkeypatch, request):
     shutil.copy(os.path.join(EXAMPLES, "SWTT.INI"), tmp_path / "SWTT.INI")
     (tmp_path / "rfconfig.ini").write_text("[DOCK1]\n[GATE2]\n[GATE3]\n")
     monkeypatch.chdir(tmp_path)
-    broker = Broker(tmp_path)
+    if hasattr(request, "param"):
+        d = request.getfixturevalue("secrets")
+        conf, client = SECURED[request.param]
+        broker = Broker(tmp_path, conf.format(d=d), [a.format(d=d) for a in client])
+    else:
+        broker = Broker(tmp_path)
     yield tmp_path, broker
     for proc in STARTED:
         if proc.poll() is None:
@@ -143,12 +183,12 @@ def env(tmp_path, monkeypatch):
         broker.stop()
 
 
-def gateway(tmp, broker, name="gw", readers=("DOCK1",), interval=20, cycle=0, extra=""):
+def gateway(tmp, broker, name="gw", readers=("DOCK1",), interval=20, cycle=0, extra="", mqtt=""):
     (tmp / ("field-%s.ini" % name)).write_text(FIELD % {"cycle": cycle})
     sections = "".join("[reader %s]\ninterval = %d\nleaveRounds = 1\n%s" % (r, interval, extra) for r in readers)
     (tmp / (name + ".ini")).write_text(
         "[gateway]\nname = %s\nreaders = rfconfig.ini\nqueue = queue-%s\nhealth = 1\n"
-        "[mqtt]\nhost = 127.0.0.1\nport = %d\n%s" % (name, name, broker.port, sections))
+        "[mqtt]\nhost = 127.0.0.1\nport = %d\n%s%s" % (name, name, broker.port, mqtt, sections))
     # Paths relative to the test's directory: the library completes the
     # template file's name with the reader list's directory into a field of
     # limited length, which a long temporary path would overrun.
@@ -320,3 +360,29 @@ def test_a_full_queue_drops_the_oldest_and_says_how_many(env):
     seqs = sorted({x[2] for x in sub.messages if x[2]})
     assert dropped["first"] not in seqs and seqs[seqs.index(dropped["last"] + 1):] == \
         list(range(dropped["last"] + 1, seqs[-1] + 1))
+
+
+@pytest.mark.parametrize("env, mqtt, refused", [
+    ("tls", "ca_file = {d}/ca.pem", None),
+    ("tls", "ca_file = {d}/other-ca.pem", "certificate verify failed"),
+    ("tls-client", "ca_file = {d}/ca.pem\ncert_file = {d}/client.pem\nkey_file = {d}/client.key", None),
+    ("password", "username_file = {d}/user\npassword_file = {d}/secret", None),
+    ("password", "username_file = {d}/user\npassword_file = {d}/wrong", "refused the connection: Not authorized"),
+], indirect=["env"], ids=["tls", "tls-other-ca", "tls-client-cert", "password", "wrong-password"])
+def test_tls_and_passwords_deliver_or_are_refused_and_retried(env, secrets, mqtt, refused):
+    tmp, broker = env
+    sub = Subscriber(broker)
+    tried = broker.connections()
+    gw = gateway(tmp, broker, mqtt=mqtt.format(d=secrets) + "\nreconnect_max = 1\n")
+    if refused is None:
+        sub.wait(lambda m: any("/event/" in x[0] for x in m))
+    else:
+        # Tried again every second (reconnect_max), the refusal logged once.
+        end = time.time() + 10
+        while broker.connections() < tried + 3 and time.time() < end:
+            time.sleep(0.1)
+        assert broker.connections() >= tried + 3 and gw.poll() is None and sub.messages == []
+    code, err = stop(gw)
+    assert code == 0, err
+    if refused:
+        assert err.count(refused) == 1 and "health: broker not connected" in err, err
