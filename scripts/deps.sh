@@ -12,9 +12,9 @@ need=(g++ cmake ninja-build libgtest-dev libgmock-dev pkg-config junit4 libhamcr
 need+=(nlohmann-json3-dev python3-pytest python3-venv python3-setuptools python3-setuptools-whl python3-wheel-whl)
 # volneda serve (the reader console).
 need+=(libcpp-httplib-dev)
-# volneda gateway (MQTT, through libmosquitto), and the broker and its
-# clients for the gateway's tests.
-need+=(libmosquitto-dev mosquitto mosquitto-clients)
+# volneda gateway (MQTT, through libmosquitto), and the broker, its clients
+# and openssl (the certificates of the TLS cases) for the gateway's tests.
+need+=(libmosquitto-dev mosquitto mosquitto-clients openssl)
 # make package: the .deb's dependencies from what its ELF files need.
 need+=(dpkg-dev file)
 # The driver's PC/SC backend (its headers; the library is loaded at run
