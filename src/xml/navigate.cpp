@@ -119,35 +119,42 @@ bool XMLDoc::ChildNameIs(const char16_t *name) const {
   return TagNameIs(childPos_, name ? std::u16string_view(name) : std::u16string_view());
 }
 
+bool XMLDoc::FirstPlainAttribute(int32_t index, std::u16string_view &name, int32_t &valueFrom,
+                                 int32_t &valueLength) const {
+  // The tag name, the name, '=', and the quoted value, as the token search
+  // reads them.  A plain character never ends a token, so the name ends
+  // where its run of plain characters does.
+  const size_t size = doc_.size(), at = static_cast<size_t>(Rec(index).start) + 1;
+  if (at >= size) return false;
+  const char16_t *const text = doc_.c_str();
+  const char16_t *p = text + at;
+  if (xmlscan::IsSpace(*p) || *p == u'"' || *p == u'\'' || xmlscan::EndsToken(*p)) return false;
+  while (!xmlscan::EndsToken(*p)) ++p;
+  while (xmlscan::IsSpace(*p)) ++p;
+  size_t k = 0;
+  while (xmlscan::InPlainName(p[k])) ++k;
+  if (k == 0 || !xmlscan::EndsToken(p[k])) return false;
+  const char16_t *q = p + k;
+  while (xmlscan::IsSpace(*q)) ++q;
+  if (*q != u'=') return false;
+  ++q;
+  while (xmlscan::IsSpace(*q)) ++q;
+  const char16_t quote = *q;
+  if (quote != u'"' && quote != u'\'') return false;
+  const char16_t *close = xmlscan::FindStop(q + 1, text + size, quote, quote);
+  name = std::u16string_view(p, k);
+  valueFrom = static_cast<int32_t>(q + 1 - text);
+  valueLength = static_cast<int32_t>(close - (q + 1));
+  return true;
+}
+
 std::u16string_view XMLDoc::AttributeView(int32_t index, const char16_t *name, std::u16string &scratch) const {
   if (index <= 0 || index >= nextFree_ || !mainPos_ || !name) return {};
   // The first attribute, when it has the plain name asked for, read in
-  // place: the tag name, the name, '=', and the quoted value, as the token
-  // search reads them.  Anything else goes to the search.
-  const size_t size = doc_.size(), at = static_cast<size_t>(Rec(index).start) + 1;
-  if (at < size) {
-    const char16_t *const text = doc_.c_str();
-    const char16_t *p = text + at;
-    if (!xmlscan::IsSpace(*p) && *p != u'"' && *p != u'\'' && !xmlscan::EndsToken(*p)) {
-      while (!xmlscan::EndsToken(*p)) ++p;
-      while (xmlscan::IsSpace(*p)) ++p;
-      size_t k = 0;
-      while (name[k] && p[k] == name[k] && xmlscan::InPlainName(p[k])) ++k;
-      if (k > 0 && !name[k] && xmlscan::EndsToken(p[k])) {
-        const char16_t *q = p + k;
-        while (xmlscan::IsSpace(*q)) ++q;
-        if (*q == u'=') {
-          ++q;
-          while (xmlscan::IsSpace(*q)) ++q;
-          const char16_t quote = *q;
-          if (quote == u'"' || quote == u'\'') {
-            const char16_t *close = xmlscan::FindStop(q + 1, text + size, quote, quote);
-            return UnescapeView(static_cast<int32_t>(q + 1 - text), static_cast<int32_t>(close - (q + 1)), scratch);
-          }
-        }
-      }
-    }
-  }
+  // place.  Anything else goes to the search.
+  std::u16string_view first;
+  int32_t from = 0, length = 0;
+  if (FirstPlainAttribute(index, first, from, length) && first == name) return UnescapeView(from, length, scratch);
   TokenSpan token = TokenAt(Rec(index).start + 1);
   if (!FindAttributeToken(token, name)) return {};
   if (token.last < token.first) return {};

@@ -63,48 +63,27 @@ std::u16string_view XMLDoc::ChildAttributeView(const char16_t *name, std::u16str
   if (index <= 0 || index >= nextFree_ || !mainPos_ || !name) return {};
   ReadEntry &e = ReadEntryAt(index);
   if (!(e.known & kReadAttribute)) {
-    // The first attribute as AttributeView's in-place reading takes it: a
-    // name of plain characters ending where a token ends, '=', a quoted
-    // value.  That reading answers exactly the name equal to this one
-    // (a plain character never ends a token), so the entry keeps the name
-    // and the value's span when the value needs no decoding.
+    // The first attribute as AttributeView reads it in place, which answers
+    // exactly the name equal to this one: the entry keeps the name and the
+    // value's span when the value needs no decoding.
     e.known |= kReadAttribute;
     e.attribute = 0;
-    const size_t size = doc_.size(), at = static_cast<size_t>(Rec(index).start) + 1;
-    if (at < size) {
+    std::u16string_view first;
+    int32_t from = 0, length = 0;
+    if (FirstPlainAttribute(index, first, from, length)) {
+      // UnescapeView's answer without decoding: the span itself (cut at
+      // the text's end) when it holds no '&', nothing when it is empty.
+      const int32_t size = static_cast<int32_t>(doc_.size());
       const char16_t *const text = doc_.c_str();
-      const char16_t *p = text + at;
-      if (!xmlscan::IsSpace(*p) && *p != u'"' && *p != u'\'' && !xmlscan::EndsToken(*p)) {
-        while (!xmlscan::EndsToken(*p)) ++p;
-        while (xmlscan::IsSpace(*p)) ++p;
-        size_t k = 0;
-        while (xmlscan::InPlainName(p[k])) ++k;
-        if (k > 0 && xmlscan::EndsToken(p[k])) {
-          const char16_t *q = p + k;
-          while (xmlscan::IsSpace(*q)) ++q;
-          if (*q == u'=') {
-            ++q;
-            while (xmlscan::IsSpace(*q)) ++q;
-            const char16_t quote = *q;
-            if (quote == u'"' || quote == u'\'') {
-              const char16_t *close = xmlscan::FindStop(q + 1, text + size, quote, quote);
-              const int32_t from = static_cast<int32_t>(q + 1 - text), length = static_cast<int32_t>(close - (q + 1));
-              // UnescapeView's answer without decoding: the span itself
-              // (cut at the text's end) when it holds no '&', nothing when
-              // it is empty.
-              const int32_t end = std::min(from + length, static_cast<int32_t>(size));
-              if (length <= 0 || end <= from) {
-                e.attribute = InternName(std::u16string_view(p, k));
-                e.attributeStart = e.attributeLength = 0;
-              } else if (end - from <= 0x7FFF &&
-                         xmlscan::FindCharWithin(text + from, text + end, text + size + 1, u'&') == text + end) {
-                e.attribute = InternName(std::u16string_view(p, k));
-                e.attributeStart = from;
-                e.attributeLength = static_cast<int16_t>(end - from);
-              }
-            }
-          }
-        }
+      const int32_t end = std::min(from + length, size);
+      if (length <= 0 || end <= from) {
+        e.attribute = InternName(first);
+        e.attributeStart = e.attributeLength = 0;
+      } else if (end - from <= 0x7FFF &&
+                 xmlscan::FindCharWithin(text + from, text + end, text + size + 1, u'&') == text + end) {
+        e.attribute = InternName(first);
+        e.attributeStart = from;
+        e.attributeLength = static_cast<int16_t>(end - from);
       }
     }
   }

@@ -196,6 +196,10 @@ class XMLDoc {
   // name.
   inline bool FindChildNamed(const char16_t *name);
   std::u16string_view AttributeView(int32_t index, const char16_t *name, std::u16string &scratch) const;
+  // The first attribute of element index when it stands plainly: a name of
+  // plain characters, '=', a quoted value (its span, not decoded).  False
+  // for anything else, which only the token search reads.
+  bool FirstPlainAttribute(int32_t index, std::u16string_view &name, int32_t &valueFrom, int32_t &valueLength) const;
   // AttributeView(GetChildPosition(), name, scratch) and
   // DataView(GetChildPosition(), scratch), answered from the read cache
   // (below) when they were asked of this child before.

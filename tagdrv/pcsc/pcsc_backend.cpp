@@ -490,6 +490,11 @@ bool AttributeArgs(G4HANDLE handle, G4AttrList *list) {
   return handle && list && list->count >= 1 && list->names && list->values && list->names[0] && list->values[0];
 }
 
+// The attribute a list names (its first), as far as its field holds.
+std::string AttributeName(const G4AttrList *list) {
+  return std::string(list->names[0], strnlen(list->names[0], TAGDRV_ATTR_NAME_SIZE));
+}
+
 int32_t SetAttr(G4HANDLE handle, G4AttrList *list, int32_t *status) {
   int32_t dummy;
   if (!status) status = &dummy;
@@ -497,7 +502,7 @@ int32_t SetAttr(G4HANDLE handle, G4AttrList *list, int32_t *status) {
   try {
     SessionState &s = *ToSession(handle)->state;
     std::lock_guard<std::mutex> g(s.op);
-    const std::string name(list->names[0], strnlen(list->names[0], TAGDRV_ATTR_NAME_SIZE));
+    const std::string name = AttributeName(list);
     const std::string value(list->values[0]->text, strnlen(list->values[0]->text, TAGDRV_ATTR_VALUE_SIZE));
     const std::string key = Lower(name);
     if (key.rfind("pcsc.", 0) == 0) {
@@ -527,7 +532,7 @@ int32_t GetAttr(G4HANDLE handle, G4AttrList *list, int32_t *status) {
   try {
     SessionState &s = *ToSession(handle)->state;
     std::lock_guard<std::mutex> g(s.op);
-    const std::string name(list->names[0], strnlen(list->names[0], TAGDRV_ATTR_NAME_SIZE));
+    const std::string name = AttributeName(list);
     std::string value;
     if (!Describe(s.settings, name, value)) {
       auto it = s.attributes.find(Lower(name));
